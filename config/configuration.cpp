@@ -1,0 +1,93 @@
+// Reading the configuration file.
+#include "config/configuration.hpp"
+
+#include "config/text_helpers.hpp"
+#include "front/console.hpp"
+#include "front/run_stop.hpp"
+#include "runtime/io_error.hpp"
+#include "runtime/text_file.hpp"
+
+namespace {
+
+// The configuration and list files are only read: readable is enough.
+constexpr platform::Access kReadOnly = platform::Access::Read;
+
+BoundedString ChooseConfigFile(const CommandLine& args, const Program& program, Settings& settings) {
+    const BoundedString first = args.ArgAt(1);
+    if (FindText("/c:", first.View()) > 0 || FindText("/C:", first.View()) > 0) {
+        if (args.ArgCount() == 1) ShowUsage();
+        const BoundedString path = CopyText(first.View(), 4, 255);
+        if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
+        settings.FirstItemIndex = 2;
+        return path;
+    }
+    const BoundedString beside = Join(program.ProgramDir.View(), "\\", program.ConfigName.View());
+    if (FileExists(beside.View(), kReadOnly)) return beside;
+    const BoundedString fallback = Join(program.ProgramDir.View(), "\\tolvex.cfg");
+    if (FileExists(fallback.View(), kReadOnly)) return fallback;
+    StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
+}
+
+// The line without its first `count` characters, whatever they are.
+BoundedString ValueAfter(BoundedString line, int count) {
+    DeleteText(line, 1, count);
+    return line;
+}
+
+void AddZone(const BoundedString& value, Settings& settings) {
+    if (static_cast<int>(settings.ZoneTable.size()) == kZoneCapacity) StopRun(text::kTooManyZones);
+    ZoneEntry entry;
+    const std::string_view v = value.View();
+    const std::size_t blank = v.find(' ');
+    entry.ZoneNumber = v.substr(0, blank);
+    if (blank != std::string_view::npos) entry.ZoneDir = v.substr(blank + 1);
+    settings.ZoneTable.push_back(entry);
+}
+
+}  // namespace
+
+bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
+    if (!line.Empty() && line.First() == ';') return true;
+    line = UpperCase(line);
+    const std::string_view v = line.View();
+    if (FindText("COMPLETE.", v) > 0) return false;
+    if (FindText("LOG ", v) > 0) {
+        OpenLog(log, StripSpaces(ValueAfter(line, 4)).View());
+    } else if (FindText("DEFAULTNET ", v) > 0) {
+        settings.DefaultNet = StripSpaces(ValueAfter(line, 11));
+    } else if (FindText("DEFAULTNODE ", v) > 0) {
+        settings.DefaultNode = NormalizeLine(ValueAfter(line, 12));
+    } else if (FindText("OUTBOUND ", v) > 0 && line.First() == 'O') {
+        settings.Outbound = StripSpaces(ValueAfter(line, 9));
+    } else if (FindText("DEFAULTOUTBOUND ", v) > 0) {
+        settings.DefaultOutbound = StripSpaces(ValueAfter(line, 16));
+    } else if (FindText("CHECKDUPES ", v) > 0) {
+        if (StripSpaces(ValueAfter(line, 11)) == "YES") settings.CheckDupes = true;
+    } else if (FindText("CREATECLO ", v) > 0) {
+        if (StripSpaces(ValueAfter(line, 10)) == "YES") settings.CreateClo = true;
+    } else if (FindText("ZONE ", v) > 0) {
+        AddZone(NormalizeLine(ValueAfter(line, 5)), settings);
+    }
+    return true;
+}
+
+Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
+    Settings settings;
+    TextFile config(ChooseConfigFile(args, program, settings).View());
+    config.OpenRead();
+    while (!config.AtEnd())
+        if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
+    config.Close();
+    // A read that failed part-way has ended the reading; it must not silence
+    // the console for the rest of the run.
+    TakeIoError();
+    if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')
+        DeleteText(settings.Outbound, settings.Outbound.Length(), 1);
+    return settings;
+}
+
+void CheckDefaultNode(const CommandLine& args, const Settings& settings) {
+    if (args.ArgCount() == settings.FirstItemIndex && !(args.ArgAt(settings.FirstItemIndex) == "/") &&
+        settings.DefaultNode.Empty())
+        StopRun(text::kNoDefaultNode);
+}

@@ -1,0 +1,39 @@
+// The configuration file: finding it, reading its keyword lines into the
+// settings, and the check that a default node is set when one is needed.
+#pragma once
+
+#include <vector>
+
+#include "front/startup.hpp"
+#include "outbound/log.hpp"
+#include "runtime/bounded.hpp"
+#include "runtime/command_line.hpp"
+
+struct ZoneEntry {
+    Bounded<4> ZoneNumber;  // the zone number as text
+    Bounded<20> ZoneDir;    // the stem of that zone's outbound directory
+};
+
+inline constexpr int kZoneCapacity = 20;
+
+struct Settings {
+    int FirstItemIndex = 1;  // 2 when the first argument is the "/c:" option
+    BoundedString DefaultNet;
+    Bounded<30> DefaultNode;
+    BoundedString Outbound;
+    BoundedString DefaultOutbound;
+    bool CheckDupes = false;
+    bool CreateClo = false;
+    std::vector<ZoneEntry> ZoneTable;  // ZoneCount entries, in file order
+};
+
+// Finds and reads the configuration file; a LOG line opens the log. Stops
+// with the usage text or " Error! Unable to open " + name.
+Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log);
+
+// Takes one line as read from the file. Returns false at the line that ends
+// the reading ("COMPLETE.").
+bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log);
+
+// With exactly one item, other than "/", DEFAULTNODE must be set.
+void CheckDefaultNode(const CommandLine& args, const Settings& settings);

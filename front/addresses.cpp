@@ -1,0 +1,110 @@
+// Address defaults and the address parser.
+#include "front/addresses.hpp"
+
+#include "config/configuration.hpp"
+#include "config/text_helpers.hpp"
+#include "front/console.hpp"
+#include "front/run_stop.hpp"
+#include "runtime/numbers.hpp"
+
+std::string PrintedForm(const NodeAddress& a) {
+    return IntToText(a.zone) + ":" + IntToText(a.net) + "/" + IntToText(a.node) + "." + IntToText(a.point);
+}
+
+NodeDefaults LoadNodeDefaults(const Settings& settings) {
+    return LoadNodeDefaults(settings.DefaultNet.View(), settings.DefaultNode.View());
+}
+
+NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode) {
+    NodeDefaults defaults;
+    std::string run;
+    for (char c : defaultNet) {
+        if (c >= '0' && c <= '9') {
+            run.push_back(c);
+        } else if (c == ':') {
+            defaults.slot.zone = defaults.MainZone = TextToInt(run);
+            run.clear();
+        }
+    }
+    defaults.slot.net = TextToInt(run);
+    defaults.defaultNode = defaults.slot.node = TextToInt(defaultNode);
+    defaults.slot.point = 0;
+    return defaults;
+}
+
+namespace {
+
+// The digits gathered since a field last took them; a field takes 0 when
+// there are none.
+class DigitRun {
+public:
+    void Add(char digit) {
+        value_ = value_ * 10 + (digit - '0');
+        // A number beyond the field's range would name another node.
+        if (value_ > 2147483647) StopRun(text::kBadAddress);
+        empty_ = false;
+    }
+    bool Empty() const { return empty_; }
+    std::int32_t Take() {
+        const auto value = static_cast<std::int32_t>(value_);
+        value_ = 0;
+        empty_ = true;
+        return value;
+    }
+
+private:
+    std::int64_t value_ = 0;
+    bool empty_ = true;
+};
+
+bool IsAddressCharacter(char c) { return (c >= '0' && c <= '9') || c == ':' || c == '/' || c == '.' || c == ' '; }
+
+}  // namespace
+
+NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults) {
+    const BoundedString normal = NormalizeLine(nodeString);
+    if (normal.Empty()) StopRun(text::kNoAddress);
+
+    NodeList list;
+    list.MainZone = defaults.MainZone;
+    list.nodes.push_back(defaults.slot);
+    bool pointPending = false;
+    DigitRun run;
+    const int length = normal.Length();
+    for (int i = 1; i <= length; ++i) {
+        const char c = normal.At(i);
+        NodeAddress& slot = list.nodes.back();
+        if (c >= '0' && c <= '9') run.Add(c);
+        if (c == ':') slot.zone = run.Take();
+        if (c == '/') slot.net = run.Take();
+        if (c == '.') {
+            slot.node = run.Empty() ? defaults.defaultNode : run.Take();
+            pointPending = true;
+        }
+        if (c == ' ') {
+            if (!pointPending) {
+                slot.node = run.Take();
+            } else {
+                slot.point = run.Take();
+                pointPending = false;
+            }
+        }
+        const bool spaceBefore = i > 1 && normal.At(i - 1) == ' ';
+        const bool spaceAfter = i < length && normal.At(i + 1) == ' ';
+        if (c == ' ' && !spaceBefore && !spaceAfter) {
+            if (static_cast<int>(list.nodes.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
+            list.nodes.push_back(defaults.slot);
+        }
+        if (i == length) {
+            NodeAddress& last = list.nodes.back();
+            if (!pointPending) {
+                last.node = run.Take();
+            } else {
+                last.point = run.Take();
+                pointPending = false;
+            }
+        }
+        if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
+    }
+    return list;
+}

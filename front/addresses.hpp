@@ -1,0 +1,45 @@
+// FidoNet addresses: the defaults from DEFAULTNET and DEFAULTNODE, and the
+// parse of the address text into the list of up to ten addresses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "runtime/bounded.hpp"
+
+struct NodeAddress {
+    std::int32_t zone = 0;
+    std::int32_t net = 0;
+    std::int32_t node = 0;
+    std::int32_t point = 0;  // 0: the node itself
+
+    friend bool operator==(const NodeAddress&, const NodeAddress&) = default;
+};
+
+// zone ":" net "/" node "." point in decimal, the point always shown.
+std::string PrintedForm(const NodeAddress& address);
+
+inline constexpr int kNodeCapacity = 10;
+
+struct NodeDefaults {
+    NodeAddress slot;              // what every slot holds before the parse
+    std::int32_t MainZone = 0;     // the zone of DEFAULTNET, 0 without ":"
+    std::int32_t defaultNode = 0;  // what "." stands for when no node digits precede it
+};
+
+struct NodeList {
+    std::vector<NodeAddress> nodes;  // NodeCount of them, at least 1
+    std::int32_t MainZone = 0;
+
+    auto begin() const { return nodes.begin(); }
+    auto end() const { return nodes.end(); }
+};
+
+struct Settings;
+NodeDefaults LoadNodeDefaults(const Settings& settings);
+NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode);
+
+// Parses the address text; stops the run on an empty text, a character an
+// address cannot hold, a number beyond 2147483647, or an eleventh address.
+NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults);

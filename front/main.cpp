@@ -1,0 +1,51 @@
+// The driver: start-up, then the phases in their fixed order. Every stop ends
+// here with its message and exit code 0.
+#include "config/configuration.hpp"
+#include "front/addresses.hpp"
+#include "front/console.hpp"
+#include "front/requests.hpp"
+#include "front/run_stop.hpp"
+#include "front/startup.hpp"
+#include "outbound/log.hpp"
+#include "outbound/paths.hpp"
+#include "outbound/request_files.hpp"
+#include "runtime/command_line.hpp"
+#include "runtime/io_error.hpp"
+#include "runtime/platform.hpp"
+#include "runtime/text_file.hpp"
+
+namespace {
+
+void RunJob(const CommandLine& args, TextFile& console, ActivityLog& log) {
+    const Program program = StartUp(args, console);
+    const Settings settings = LoadConfiguration(args, program, log);
+    CheckDefaultNode(args, settings);
+    const Requests requests = GatherRequests(args, settings, StandardInput(), console);
+    const NodeList nodes = ParseNodeString(requests.NodeString, LoadNodeDefaults(settings));
+    CheckRequestList(requests);
+    for (const NodeAddress& node : nodes) {
+        const OutboundTarget target = PrepareOutbound(node, settings, nodes.MainZone);
+        WriteRequests(node, target, requests, settings, log, console);
+    }
+    CloseLog(log);
+    console.WriteLine();
+    console.WriteLine(text::kGoodbye);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    platform::StartProcess();
+    const CommandLine args{platform::ProgramPath(), platform::Arguments(argc, argv)};
+    TextFile& console = StandardOutput();
+    ActivityLog log;
+    try {
+        RunJob(args, console, log);
+    } catch (const RunStop& stop) {
+        // The message is what the sysop needs to see, whatever failed before it.
+        TakeIoError();
+        for (const std::string& line : stop.lines) console.WriteLine(stop.ownText ? platform::DisplayForm(line) : line);
+        CloseLog(log);
+    }
+    EndRun(0);
+}

@@ -1,0 +1,71 @@
+// Outbound names and directories.
+#include "outbound/paths.hpp"
+
+#include "config/configuration.hpp"
+#include "config/text_helpers.hpp"
+#include "front/console.hpp"
+#include "front/run_stop.hpp"
+#include "runtime/directories.hpp"
+#include "runtime/io_error.hpp"
+#include "runtime/numbers.hpp"
+
+namespace {
+
+// The last `width` hex digits of n, zeros in front.
+std::string FixedHex(std::int32_t n, std::size_t width) {
+    const std::string digits = std::string(width, '0') + HexString(n).Str();
+    return digits.substr(digits.size() - width);
+}
+
+std::string ZoneOutboundOf(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
+    if (node.zone == mainZone) return settings.DefaultOutbound.Str();
+    std::string stem = settings.DefaultOutbound.Str();
+    for (const ZoneEntry& entry : settings.ZoneTable)
+        if (TextToInt(entry.ZoneNumber.View()) == node.zone) {
+            stem = entry.ZoneDir.Str();
+            break;
+        }
+    return stem + "." + FixedHex(node.zone, 3);
+}
+
+void CheckOutbound(const Settings& settings) {
+    const std::string here = CurrentDirectory();
+    ChangeDirectory(settings.Outbound.View());
+    if (TakeIoError() != 0)
+        throw RunStop{{std::string(text::kCannotFindDirectory) + "\"" + settings.Outbound.Str() + "\""}, false};
+    ChangeDirectory(here);
+    TakeIoError();
+}
+
+}  // namespace
+
+OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
+    OutboundTarget target;
+    target.ZoneOutbound = ZoneOutboundOf(node, settings, mainZone);
+    target.NodeStem = FixedHex(node.net, 4) + FixedHex(node.node, 4);
+    target.TargetDir = settings.Outbound.Str() + "\\" + target.ZoneOutbound;
+    target.FileStem = target.NodeStem;
+    if (node.point != 0) {
+        target.TargetDir += "\\" + target.NodeStem + ".pnt";
+        target.FileStem = FixedHex(node.point, 8);
+    }
+    const std::string stem = target.TargetDir + "\\" + target.FileStem;
+    target.RequestFile = stem + ".req";
+    target.FlowFile = stem + ".clo";
+    target.BusyFlag = stem + ".bsy";
+    return target;
+}
+
+OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
+    CheckOutbound(settings);
+    const OutboundTarget target = OutboundNames(node, settings, mainZone);
+    // An existing directory is the usual case; a real failure shows when the
+    // request file is opened.
+    MakeDirectory(settings.Outbound.Str() + "\\" + target.ZoneOutbound);
+    TakeIoError();
+    if (node.point != 0) {
+        MakeDirectory(target.TargetDir);
+        TakeIoError();
+    }
+    return target;
+}

@@ -1,0 +1,27 @@
+// Where one address's files lie in the outbound, and the directories for them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "front/addresses.hpp"
+
+struct Settings;
+
+struct OutboundTarget {
+    std::string ZoneOutbound;  // the zone's directory inside Outbound
+    std::string NodeStem;      // 4 hex digits of the net, 4 of the node
+    std::string TargetDir;     // the directory that receives the address's files
+    std::string FileStem;      // NodeStem for a node, 8 hex digits of the point for a point
+    std::string RequestFile;   // TargetDir\FileStem.req
+    std::string FlowFile;      // TargetDir\FileStem.clo
+    std::string BusyFlag;      // TargetDir\FileStem.bsy
+};
+
+// Checks that Outbound can be entered, makes the zone and point directories
+// and names the files. Stops with " Cannot find directory "..." when Outbound
+// cannot be entered. Names are built whole, however long.
+OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings, std::int32_t mainZone);
+
+// The names alone, without touching the disk.
+OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, std::int32_t mainZone);

@@ -1,0 +1,29 @@
+// The request (.req) and flow (.clo) files of one address.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+#include "front/addresses.hpp"
+#include "front/requests.hpp"
+#include "outbound/log.hpp"
+#include "outbound/paths.hpp"
+#include "runtime/text_file.hpp"
+
+struct Settings;
+
+// Creates the flow file when asked, cleans the request file of repeated lines
+// when asked, then writes every file word as a request line, with its log line
+// and its console line. Stops with " Error! Unable to open " or " Error!
+// Unable to write " + the request file name when the file cannot take them.
+void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const Requests& requests,
+                   const Settings& settings, ActivityLog& log, TextFile& console);
+
+// A file word as a request line: the first "!!" becomes " !".
+BoundedString RequestText(BoundedString word);
+
+// Removes every line that repeats an earlier one, keeping order and every
+// other line whole; returns the lines the file holds. A file that cannot be
+// read to its end is left as it was.
+std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target);

@@ -1,0 +1,24 @@
+// The command line: the split of the raw text Windows hands over, and the
+// arguments by position.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/bounded.hpp"
+
+// Cuts a raw command line into tokens; token 0 is the program name as typed.
+// Blanks and control characters separate tokens outside double quotes; a
+// quoted run joins the token without its quotes; "" alone forms no token.
+std::vector<std::string> SplitCommandLine(std::string_view line);
+
+struct CommandLine {
+    std::string programPath;             // argument 0: the program file's full path
+    std::vector<std::string> arguments;  // the arguments after the program name
+
+    int ArgCount() const { return static_cast<int>(arguments.size()); }
+    // 0: the program path; 1..ArgCount: that argument; beyond: empty. Each is
+    // cut to 255 characters.
+    BoundedString ArgAt(int n) const;
+};

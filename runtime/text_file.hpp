@@ -1,0 +1,80 @@
+// Buffered text files with the pending-error model: a failure does not stop the
+// run, it leaves the pending I/O error set, and while one is pending every read
+// and write does nothing and the end-of-file test answers true.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "runtime/bounded.hpp"
+#include "runtime/platform.hpp"
+
+class TextFile {
+public:
+    static constexpr int kBufferSize = 128;
+
+    TextFile() = default;
+    explicit TextFile(std::string_view name) { Bind(name); }
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+    ~TextFile();  // lets the handle go without writing out the buffer
+
+    // Binding an open file drops its open state without closing it.
+    void Bind(std::string_view name);
+    const std::string& Name() const { return name_; }
+    bool IsOpen() const { return state_ != State::Closed; }
+
+    void OpenRead();    // an existing file; the empty name is standard input
+    void Create();      // created or emptied; the empty name is standard output
+    void OpenAppend();  // an existing file, written at its end after the ^Z cut
+    void Close();       // writes out the buffer; closing a closed file is an error
+
+    BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
+    std::string ReadFullLine();  // the whole line, however long
+    bool AtEnd();
+
+    // One write statement each. Disk files keep a 128-byte buffer; the console,
+    // devices and pipes get each statement in one piece, as soon as it is made.
+    void Write(std::string_view text);
+    void WriteLine(std::string_view text = {});
+
+    // Marks the process's standard output: its write failures are not pending
+    // errors, so a console that went away never costs a file write.
+    void MarkAsConsole() { console_ = true; }
+
+private:
+    enum class State { Closed, Reading, Writing };
+
+    bool Attach(int error, platform::Handle handle, bool owned, State state);
+    void CutAtEndMark();
+    void Put(std::string_view bytes);
+    void WriteOut();
+    void Fail(int error);
+    int Peek();
+    std::string ReadLineUpTo(std::size_t limit);
+
+    std::string name_;
+    State state_ = State::Closed;
+    platform::Handle handle_ = platform::kNoHandle;
+    bool owned_ = false;
+    bool passOn_ = false;
+    bool console_ = false;
+    bool lineEndFirst_ = false;  // appended text must begin on a line of its own
+    bool skipLineFeed_ = false;  // a LF right after a CR belongs to that line end
+    std::array<char, kBufferSize> buffer_{};
+    int used_ = 0;  // bytes in the buffer
+    int next_ = 0;  // reading: the next byte in the buffer
+};
+
+// The two files that exist from start-up to the end of the run.
+TextFile& StandardInput();
+TextFile& StandardOutput();
+
+// Closes standard input and output, writing out what is buffered, then ends
+// the process with the exit code.
+[[noreturn]] void EndRun(unsigned code);
+
+// Opens an existing file and closes it again; a failure sets the pending I/O
+// error. The empty name opens nothing.
+void ProbeOpenClose(std::string_view name, platform::Access access);

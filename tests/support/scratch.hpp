@@ -1,0 +1,27 @@
+// A fresh temporary folder for one test, removed with everything in it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string At(std::string_view relative) const { return path_ + "/" + std::string(relative); }
+
+    void Write(std::string_view relative, std::string_view bytes) const;
+    std::string Read(std::string_view relative) const;
+    bool Exists(std::string_view relative) const;
+    void MakeDir(std::string_view relative) const;
+    // Every file and folder below, relative, sorted; folders end in "/".
+    std::vector<std::string> Tree() const;
+
+private:
+    std::string path_;
+};
