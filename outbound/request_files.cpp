@@ -96,13 +96,13 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
             if (word.empty()) continue;
             const BoundedString wanted = RequestText(BoundedString(word));
             if (settings.CheckDupes && present.count(wanted.Str()) != 0) {
-                console.WriteLine(" " + wanted.Str() + std::string(text::kAlreadyExists));
+                console.WriteLine(std::string(" ").append(wanted.View()).append(text::kAlreadyExists));
                 continue;
             }
             WriteLogLine(log, wanted.View(), node);
             request.WriteLine(wanted.View());
             if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
-            console.WriteLine(" " + wanted.Str() + from);
+            console.WriteLine(std::string(" ").append(wanted.View()).append(from));
         }
     }
     request.Close();

@@ -1,0 +1,171 @@
+// The operating-system operations on 32-bit Windows, through kernel32 only.
+// Paths are handed to the system as they come: "\" is its own separator.
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h>
+
+#include "runtime/command_line.hpp"
+#include "runtime/platform.hpp"
+
+namespace platform {
+namespace {
+
+HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
+Handle FromHandle(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
+
+// The runtime reads 0 as success, so a failure that left no code still needs one.
+int LastError() {
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<int>(error) : ERROR_GEN_FAILURE;
+}
+
+int Result(BOOL ok) { return ok ? 0 : LastError(); }
+
+// Other processes (a mailer, a tosser) may read and write the same files.
+int OpenFile(std::string_view path, DWORD access, DWORD disposition, Handle& handle) {
+    const std::string name(path);
+    const HANDLE file = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    handle = FromHandle(file);
+    return 0;
+}
+
+int MovePointer(Handle handle, std::int64_t distance, DWORD from, std::int64_t* position) {
+    LARGE_INTEGER move{};
+    move.QuadPart = distance;
+    LARGE_INTEGER reached{};
+    if (!SetFilePointerEx(ToHandle(handle), move, &reached, from)) return LastError();
+    if (position != nullptr) *position = reached.QuadPart;
+    return 0;
+}
+
+}  // namespace
+
+// Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a directory.
+int FileOpen(std::string_view path, Access access, Handle& handle) {
+    const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    return OpenFile(path, rights, OPEN_EXISTING, handle);
+}
+
+int FileCreate(std::string_view path, Handle& handle) {
+    return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, handle);
+}
+
+int FileCreateNew(std::string_view path, Handle& handle) {
+    return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, handle);
+}
+
+int FileRead(Handle handle, char* buffer, int size, int& got) {
+    got = 0;
+    DWORD read = 0;
+    if (!ReadFile(ToHandle(handle), buffer, static_cast<DWORD>(size), &read, nullptr)) {
+        // A pipe whose writer has gone is at its end, not in error.
+        if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+        return LastError();
+    }
+    got = static_cast<int>(read);
+    return 0;
+}
+
+int FileWrite(Handle handle, const char* data, int size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(ToHandle(handle), data, static_cast<DWORD>(size), &written, nullptr)) return LastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        data += written;
+        size -= static_cast<int>(written);
+    }
+    return 0;
+}
+
+int FileSeek(Handle handle, std::int64_t position) { return MovePointer(handle, position, FILE_BEGIN, nullptr); }
+
+int FileSeekEnd(Handle handle, std::int64_t& size) { return MovePointer(handle, 0, FILE_END, &size); }
+
+int FileSetEnd(Handle handle) { return Result(SetEndOfFile(ToHandle(handle))); }
+
+int FileClose(Handle handle) { return Result(CloseHandle(ToHandle(handle))); }
+
+bool FileIsDevice(Handle handle) {
+    const DWORD type = GetFileType(ToHandle(handle));
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
+int FileDelete(std::string_view path) { return Result(DeleteFileA(std::string(path).c_str())); }
+
+int FileReplace(std::string_view from, std::string_view to) {
+    const std::string source(from);
+    return Result(MoveFileExA(source.c_str(), std::string(to).c_str(), MOVEFILE_REPLACE_EXISTING));
+}
+
+Handle StandardInput() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
+Handle StandardOutput() { return FromHandle(GetStdHandle(STD_OUTPUT_HANDLE)); }
+
+std::string CurrentDirectory() {
+    std::string path(MAX_PATH, '\0');
+    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
+    if (length >= path.size()) {
+        // Too small: the answer was the size needed, terminator included.
+        path.resize(length);
+        length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
+    }
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+int ChangeDirectory(std::string_view path) {
+    if (path.empty()) return 0;
+    return Result(SetCurrentDirectoryA(std::string(path).c_str()));
+}
+
+int MakeDirectory(std::string_view path) { return Result(CreateDirectoryA(std::string(path).c_str(), nullptr)); }
+
+Date LocalDate() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
+}
+
+Time LocalTime() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds / 10};
+}
+
+std::string ProgramPath() {
+    std::string path(MAX_PATH, '\0');
+    while (true) {
+        const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        // A full buffer means the path may have been cut: try a larger one.
+        if (length < path.size() || path.size() >= 32768) {
+            path.resize(length < path.size() ? length : 0);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+// The raw command line, not argv: the C runtime's own split treats quotes and
+// backslashes differently from the program's rule.
+std::vector<std::string> Arguments(int, char**) {
+    std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+    if (!tokens.empty()) tokens.erase(tokens.begin());
+    return tokens;
+}
+
+void StartProcess() {
+    // A missing disk or drive must fail the operation, not wait for a dialog.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
+void EndProcess(unsigned code) { ExitProcess(code); }
+
+// The console shows the program's own bytes as they are.
+std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
+
+int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+}  // namespace platform
