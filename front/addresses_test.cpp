@@ -1,0 +1,83 @@
+// The address defaults and the address parser.
+#include "front/addresses.hpp"
+
+#include <gtest/gtest.h>
+
+#include "front/console.hpp"
+#include "support/stops.hpp"
+
+namespace {
+
+std::vector<NodeAddress> Parse(std::string_view text, std::string_view net = "2:4600", std::string_view node = "12") {
+    return ParseNodeString(BoundedString(text), LoadNodeDefaults(net, node)).nodes;
+}
+
+struct AddressCase {
+    std::string_view text;
+    std::vector<NodeAddress> expected;
+};
+
+TEST(ParseNodeString, CompletesEachAddressFromTheDefaults) {
+    const std::vector<AddressCase> cases = {
+        {"3:700/36.1", {{3, 700, 36, 1}}},
+        {"700/36", {{2, 700, 36, 0}}},
+        {"36", {{2, 4600, 36, 0}}},
+        {"/36 ", {{2, 4600, 36, 0}}},
+        {"36.1", {{2, 4600, 36, 1}}},
+        {".1", {{2, 4600, 12, 1}}},
+        {"36.", {{2, 4600, 36, 0}}},
+        {"3:700", {{3, 4600, 700, 0}}},
+        {"700/", {{2, 700, 0, 0}}},
+        {"2:", {{2, 4600, 0, 0}}},
+        // Never completed from the address before it.
+        {"3:700/36 37", {{3, 700, 36, 0}, {2, 4600, 37, 0}}},
+        {"/36 /37 ", {{2, 4600, 36, 0}, {2, 4600, 37, 0}}},
+        {"36.7 3:45/6.1 .2", {{2, 4600, 36, 7}, {3, 45, 6, 1}, {2, 4600, 12, 2}}},
+        // A lone "/" leaves two blanks: one address, node 37.
+        {"36 / 37", {{2, 4600, 37, 0}}},
+        // A leading "/ " leaves a leading blank: node 0, then node 36.
+        {"/ 36", {{2, 4600, 0, 0}, {2, 4600, 36, 0}}},
+        {"000000000036", {{2, 4600, 36, 0}}},
+        {"2147483647", {{2, 4600, 2147483647, 0}}},
+    };
+    for (const AddressCase& c : cases) EXPECT_EQ(Parse(c.text), c.expected) << c.text;
+}
+
+TEST(ParseNodeString, DefaultsOfOtherSettings) {
+    // A full address as DEFAULTNODE is no number: "." then means node 0.
+    EXPECT_EQ(Parse(".1", "2:4600", "2:4600/12"), (std::vector<NodeAddress>{{2, 4600, 0, 1}}));
+    // ...while the same text as the whole address text still parses.
+    EXPECT_EQ(Parse("2:4600/12", "2:4600", "2:4600/12"), (std::vector<NodeAddress>{{2, 4600, 12, 0}}));
+    EXPECT_EQ(Parse("36", "", "12"), (std::vector<NodeAddress>{{0, 0, 36, 0}}));
+    EXPECT_EQ(Parse("36", "4600", "12"), (std::vector<NodeAddress>{{0, 4600, 36, 0}}));
+    EXPECT_EQ(ParseNodeString(BoundedString("36"), LoadNodeDefaults("2:4600", "")).MainZone, 2);
+    // An out-of-range DEFAULTNET run converts to 0.
+    EXPECT_EQ(Parse("36", "2:99999999999", "12"), (std::vector<NodeAddress>{{2, 0, 36, 0}}));
+}
+
+TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
+    const std::string noAddress(text::kNoAddress.View());
+    const std::string bad(text::kBadAddress.View());
+    const std::vector<std::pair<std::string_view, std::string>> cases = {
+        {"", noAddress},
+        {"/", noAddress},
+        {"   ", noAddress},
+        {"2:4600/36 x", bad},
+        {"36 37-38", bad},
+        {"36 @37", bad},
+        {"36\t37", bad},
+        {"36,37", bad},
+        {"2147483648", bad},
+        {"1 2 3 4 5 6 7 8 9 10 11", std::string(text::kTooManyAddresses)},
+    };
+    for (const auto& [input, message] : cases)
+        EXPECT_EQ(StopLine([&] { Parse(input); }), message) << input;
+    EXPECT_EQ(Parse("1 2 3 4 5 6 7 8 9 10").size(), 10u);
+}
+
+TEST(PrintedForm, ShowsThePointAlways) {
+    EXPECT_EQ(PrintedForm({2, 4600, 36, 0}), "2:4600/36.0");
+    EXPECT_EQ(PrintedForm({2, 4600, 36, 7}), "2:4600/36.7");
+}
+
+}  // namespace

@@ -1,0 +1,158 @@
+// Running the real program in a fresh folder, natively or under wine.
+#include "e2e/harness.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool OnPath(const char* tool) {
+    const char* path = std::getenv("PATH");
+    std::string_view rest = path != nullptr ? path : "";
+    while (!rest.empty()) {
+        const std::size_t colon = rest.find(':');
+        const std::string dir(rest.substr(0, colon));
+        if (access((dir + "/" + tool).c_str(), X_OK) == 0) return true;
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    return false;
+}
+
+// Feeds `input` to the child's standard input while reading its output, so
+// that neither side can block the other.
+std::string Exchange(int toChild, int fromChild, const std::string& input) {
+    std::string out;
+    std::size_t written = 0;
+    if (input.empty()) close(toChild), toChild = -1;
+    char buffer[4096];
+    while (fromChild >= 0) {
+        pollfd fds[2] = {{fromChild, POLLIN, 0}, {toChild, POLLOUT, 0}};
+        poll(fds, toChild >= 0 ? 2 : 1, -1);
+        if (toChild >= 0 && (fds[1].revents & (POLLOUT | POLLERR | POLLHUP))) {
+            const ssize_t n = write(toChild, input.data() + written, input.size() - written);
+            if (n > 0) written += static_cast<std::size_t>(n);
+            if (n < 0 || written == input.size()) close(toChild), toChild = -1;
+        }
+        if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
+            const ssize_t n = read(fromChild, buffer, sizeof buffer);
+            if (n <= 0) close(fromChild), fromChild = -1;
+            else out.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    if (toChild >= 0) close(toChild);
+    return out;
+}
+
+}  // namespace
+
+bool ToolsRequired() {
+    const char* value = std::getenv("TOLVEX_REQUIRE_TOOLS");
+    return value != nullptr && std::string_view(value) == "1";
+}
+
+bool Win32Available() {
+    const std::string exe = TOLVEX_WIN32_PROGRAM;
+    return !exe.empty() && access(exe.c_str(), R_OK) == 0 && OnPath("wine");
+}
+
+void EndToEnd::SetUp() {
+    if (build() == Build::Win32 && !Win32Available()) {
+        if (ToolsRequired()) FAIL() << "the Windows program or wine is missing";
+        GTEST_SKIP() << "the Windows program or wine is missing";
+    }
+}
+
+std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
+    return info.param == Build::Posix ? "Posix" : "Win32";
+}
+
+Job::Job(Build build, std::string_view programName) : build_(build) {
+    const std::string source = build == Build::Posix ? TOLVEX_POSIX_PROGRAM : TOLVEX_WIN32_PROGRAM;
+    std::string name(programName);
+    if (build == Build::Win32 && name.find('.') == std::string::npos) name += ".exe";
+    dir_.MakeDir("prog");
+    dir_.MakeDir("fido");
+    chmod(dir_.At("prog").c_str(), 0777);
+    chmod(dir_.At("fido").c_str(), 0777);
+    program_ = dir_.At("prog/" + name);
+    fs::copy_file(source, program_);
+}
+
+std::string Job::ConfigPath(std::string_view relative) const {
+    const std::string path = dir_.At(relative);
+    if (build_ == Build::Posix) return path;
+    std::string windows = "Z:" + path;
+    for (char& c : windows)
+        if (c == '/') c = '\\';
+    return windows;
+}
+
+std::string Job::Created(std::string_view name) const {
+    std::string created(name);
+    if (build_ == Build::Posix)
+        for (char& c : created) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return created;
+}
+
+void Job::Configure(const std::vector<std::string>& lines, std::string_view fileName) const {
+    std::string name(fileName);
+    if (name.empty()) name = fs::path(program_).stem().string() + ".cfg";
+    dir_.Write("prog/" + name, Crlf(lines));
+}
+
+void Job::ConfigureStandard(const std::vector<std::string>& extra) const {
+    std::vector<std::string> lines = {"OUTBOUND " + ConfigPath("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600",
+                                      "DEFAULTNODE 12"};
+    lines.insert(lines.end(), extra.begin(), extra.end());
+    Configure(lines);
+}
+
+RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& options) const {
+    std::vector<std::string> argv;
+    if (build_ == Build::Win32) argv.push_back("wine");
+    argv.push_back(program_);
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& a : argv) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+        if (chdir(dir_.Path().c_str()) != 0) _exit(125);
+        setenv("WINEDEBUG", "-all", 1);
+        if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+        execvp(pointers[0], pointers.data());
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    RunResult result;
+    result.out = Exchange(in[1], out[0], options.input);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    return result;
+}
+
+std::string Crlf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+std::string Banner() { return Crlf({"", "Tolvex/w32 v0.5.8 (released 2026-12-07 by the tolvex developers)", ""}); }
+
+std::string Console(const std::vector<std::string>& lines) { return Banner() + Crlf(lines); }

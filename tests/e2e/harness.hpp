@@ -1,0 +1,76 @@
+// End-to-end cases: the real program, copied into a fresh folder with its
+// configuration beside it, run as a separate process; the same cases run
+// against the POSIX program and against the Windows program under wine.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/scratch.hpp"
+
+enum class Build { Posix, Win32 };
+
+struct RunResult {
+    std::string out;  // every byte written to standard output
+    int exitCode = -1;
+};
+
+struct RunOptions {
+    std::string input;          // standard input
+    bool unprivileged = false;  // run as uid/gid 65534, so that permission bits count
+};
+
+// One job's folder: prog/ holds the program (and its configuration), fido/ is
+// the outbound; the program runs with the folder as its current directory.
+class Job {
+public:
+    explicit Job(Build build, std::string_view programName = "tolvex");
+
+    Build build() const { return build_; }
+    const ScratchDir& dir() const { return dir_; }
+
+    // A path inside the folder, in the form the program's configuration uses:
+    // a POSIX path, or a Z:\ path under wine.
+    std::string ConfigPath(std::string_view relative) const;
+    // The name a created directory or file gets from a name in capitals: lower
+    // case on POSIX, as given on Windows.
+    std::string Created(std::string_view name) const;
+
+    // Writes prog/<name>.cfg (default: the program's own name), lines joined by CR LF.
+    void Configure(const std::vector<std::string>& lines, std::string_view fileName = "") const;
+    // The usual settings: OUTBOUND fido, DEFAULTOUTBOUND OUT, DEFAULTNET 2:4600,
+    // DEFAULTNODE 12, and the extra lines.
+    void ConfigureStandard(const std::vector<std::string>& extra = {}) const;
+
+    RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+
+private:
+    Build build_;
+    ScratchDir dir_;
+    std::string program_;  // its path on disk
+};
+
+// The exact console bytes of a run: the banner block, the given lines, each
+// ended by CR LF.
+std::string Console(const std::vector<std::string>& lines);
+std::string Banner();
+std::string Crlf(const std::vector<std::string>& lines);
+
+// Whether the Windows program and wine are there; when they are not, a case
+// skips, or fails where the tools are required.
+bool Win32Available();
+bool ToolsRequired();
+
+class EndToEnd : public ::testing::TestWithParam<Build> {
+protected:
+    void SetUp() override;
+    Build build() const { return GetParam(); }
+};
+
+std::string BuildName(const ::testing::TestParamInfo<Build>& info);
+
+#define TOLVEX_BOTH_BUILDS(suite) \
+    INSTANTIATE_TEST_SUITE_P(Builds, suite, ::testing::Values(Build::Posix, Build::Win32), BuildName)

@@ -1,0 +1,135 @@
+// Start-up, the usage text, and finding and reading the configuration file.
+#include <sys/stat.h>
+
+#include "e2e/harness.hpp"
+
+namespace {
+
+const std::vector<std::string> kUsage = {
+    "  Usage: tolvex [/c:newcfg] file1 @file file2!!password [node1 node2]",
+    "     or: tolvex [/c:newcfg] /",
+    "Example: tolvex pntlist.zip /36",
+    "",
+};
+const std::string kNoDefaultNode = "\x20\x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2 "
+                                   "\xa0\xa4\xe0\xa5\xe1 \xa2 DefaultNode.";
+
+class Startup : public EndToEnd {};
+
+TEST_P(Startup, UsageForNoArgumentsAndALoneHelpSwitch) {
+    const Job job(build());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}}) {
+        const RunResult run = job.Run(args);
+        EXPECT_EQ(run.out, Console(kUsage)) << (args.empty() ? "" : args[0]);
+        EXPECT_EQ(run.exitCode, 0);
+    }
+    // No configuration is looked for before the usage text.
+    EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"fido/", "prog/", "prog/" + std::string(build() == Build::Posix ? "tolvex" : "tolvex.exe")}));
+}
+
+TEST_P(Startup, HelpTextsAreItemsOtherwise) {
+    const Job job(build());
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-h"}, {"/H"}, {"/?", "x"}}) {
+        const RunResult run = job.Run(args);
+        EXPECT_EQ(run.out, Console({" Error! Unable to open tolvex.cfg"})) << args[0];
+        EXPECT_EQ(run.exitCode, 0);
+    }
+}
+
+TEST_P(Startup, ConfigurationNamedAfterTheProgramComesFirst) {
+    const Job job(build(), "new");
+    job.Configure({"; no default node here"}, "new.cfg");
+    job.Configure({"DEFAULTNODE 12"}, "tolvex.cfg");
+    EXPECT_EQ(job.Run({"a.zip"}).out, Console({kNoDefaultNode}));
+    // Without NEW.CFG the common name is used.
+    std::remove(job.dir().At("prog/new.cfg").c_str());
+    EXPECT_EQ(job.Run({"a.zip", "2:4600/1 x"}).out, Console({"\x20\x8e\xe8\xa8\xa1\xaa\xa0 \xa2 \xad\xa0\xaf\xa8\xe1\xa0\xad\xa8\xa8 \xa0\xa4\xe0\xa5\xe1\xa0!"}));
+}
+
+TEST_P(Startup, ConfigurationNameStopsAtTheFirstDot) {
+    const Job job(build(), "my.tool");
+    job.Configure({"; only comments"}, "my.cfg");
+    EXPECT_EQ(job.Run({"a.zip"}).out, Console({kNoDefaultNode}));
+}
+
+TEST_P(Startup, MissingConfigurationNamesTheCommonName) {
+    const Job job(build(), "new");
+    const RunResult run = job.Run({"a.zip", "/36"});
+    EXPECT_EQ(run.out, Console({" Error! Unable to open tolvex.cfg"}));
+    EXPECT_EQ(run.exitCode, 0);
+}
+
+TEST_P(Startup, ConfigurationOption) {
+    const Job job(build());
+    EXPECT_EQ(job.Run({"/c:other.cfg"}).out, Console(kUsage));
+    EXPECT_EQ(job.Run({"/c:missing.cfg", "a.zip"}).out, Console({" Error! Unable to open missing.cfg"}));
+    EXPECT_EQ(job.Run({"/c:", "a.zip"}).out, Console({" Error! Unable to open "}));
+    // The file is looked for in the current directory, and the option counts
+    // as no item: one file item needs the default node.
+    job.dir().Write("other.cfg", Crlf({"; nothing"}));
+    EXPECT_EQ(job.Run({"/C:other.cfg", "a.zip"}).out, Console({kNoDefaultNode}));
+    // The option may stand anywhere in the argument; its first three
+    // characters are dropped, whatever they are.
+    EXPECT_EQ(job.Run({"x/c:other.cfg", "a.zip"}).out, Console({" Error! Unable to open :other.cfg"}));
+}
+
+TEST_P(Startup, TooManyZoneLines) {
+    const Job job(build());
+    std::vector<std::string> zones;
+    for (int zone = 1; zone <= 21; ++zone) zones.push_back("ZONE " + std::to_string(zone) + " Z" + std::to_string(zone));
+    job.ConfigureStandard(zones);
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" Error! Too many ZONE lines."}));
+    zones.pop_back();
+    job.ConfigureStandard(zones);
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" a.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+}
+
+TEST_P(Startup, LogLineCutsTheFirstFourCharacters) {
+    const Job job(build());
+    // "  LO" goes, the blank after "G" is removed: the log is GX.LOG in the
+    // current directory.
+    job.ConfigureStandard({"  LOG X.LOG"});
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).exitCode, 0);
+    EXPECT_TRUE(job.dir().Exists(job.Created("GX.LOG")));
+    EXPECT_FALSE(job.dir().Exists(job.Created("X.LOG")));
+}
+
+TEST_P(Startup, UnusableLogDoesNotEndTheConfiguration) {
+    const Job job(build());
+    job.Configure({"LOG " + job.ConfigPath("missing/folder/t.log"), "OUTBOUND " + job.ConfigPath("fido"),
+                   "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "DEFAULTNODE 12"});
+    EXPECT_EQ(job.Run({"a.zip"}).out, Console({" a.zip -> 2:4600/12.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read(job.Created("FIDO/OUT") + "/11f8000c.req"), "a.zip\r\n");
+}
+
+TEST_P(Startup, CompleteLineEndsTheReading) {
+    const Job job(build());
+    job.Configure({"; before", "x complete. y", "DEFAULTNODE 12"});
+    EXPECT_EQ(job.Run({"a.zip"}).out, Console({kNoDefaultNode}));
+}
+
+TEST_P(Startup, LowerCaseOutboundIsUpperCased) {
+    const Job job(build());
+    job.Configure({"outbound c:\\fido", "DEFAULTNET 2:4600"});
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" Cannot find directory \"C:\\FIDO\""}));
+}
+
+TOLVEX_BOTH_BUILDS(Startup);
+
+// Permission bits do not stop root, so these run the program as nobody.
+TEST(StartupPosix, ReadOnlyConfigurationIsRead) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard();
+    chmod(job.dir().At("prog/tolvex.cfg").c_str(), 0444);
+    chmod(job.dir().At("fido").c_str(), 0777);
+    const RunResult run = job.Run({"a.zip", "/36"}, {.input = "", .unprivileged = true});
+    EXPECT_EQ(run.out, Console({" a.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+}
+
+TEST(StartupPosix, ConfigurationThatIsAFolderIsMissing) {
+    const Job job(Build::Posix);
+    job.dir().MakeDir("prog/tolvex.cfg");
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" Error! Unable to open tolvex.cfg"}));
+}
+
+}  // namespace

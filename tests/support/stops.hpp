@@ -1,0 +1,17 @@
+// Catching the stop a phase ends the run with, to check its exact line.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "front/run_stop.hpp"
+
+// The first line of the stop that `phase` ends with, or "(no stop)".
+inline std::string StopLine(const std::function<void()>& phase) {
+    try {
+        phase();
+    } catch (const RunStop& stop) {
+        return stop.lines.empty() ? std::string() : stop.lines.front();
+    }
+    return "(no stop)";
+}
