@@ -1,0 +1,101 @@
+// The text helpers: letter case, spaces, line normalisation, the file probe,
+// hexadecimal and zero-padded numbers.
+#include "config/text_helpers.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "runtime/io_error.hpp"
+#include "support/scratch.hpp"
+
+TEST(TextHelpers, UpperCaseKnowsOnlyAsciiLetters) {
+    EXPECT_EQ(UpperCase("log c:\\fido\\log.txt").View(), "LOG C:\\FIDO\\LOG.TXT");
+    EXPECT_TRUE(UpperCase("").Empty());
+    // Every byte but a..z passes unchanged, the CP866 Cyrillic letters included.
+    std::string all, expected;
+    for (int code = 1; code < 256; ++code) {
+        const char c = static_cast<char>(code);
+        all.push_back(c);
+        expected.push_back((c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c);
+    }
+    EXPECT_EQ(UpperCase(BoundedString(all)).View(), expected);
+}
+
+TEST(TextHelpers, StripSpacesRemovesSpacesOnly) {
+    EXPECT_EQ(StripSpaces("  C:\\My Fido\\out ").View(), "C:\\MyFido\\out");
+    EXPECT_TRUE(StripSpaces("    ").Empty());
+    EXPECT_EQ(StripSpaces("a\tb c\t").View(), "a\tbc\t");
+}
+
+TEST(TextHelpers, NormalizeLine) {
+    struct Case { const char* input; const char* result; };
+    for (const Case& c : {Case{"  2:4600/36   2:4600/37  ", "2:4600/36 2:4600/37"}, Case{"/36 /37 ", "36 37"},
+                          Case{"a / b", "a  b"}, Case{"/ 36", " 36"}, Case{"//36", "/36"},
+                          Case{"file.zip  /x", "file.zip x"}, Case{"a //b", "a b"}, Case{"a\t/b", "a\t/b"},
+                          Case{"/", ""}, Case{" /", ""}, Case{"", ""}, Case{"   ", ""}})
+        EXPECT_EQ(NormalizeLine(c.input).View(), c.result) << "'" << c.input << "'";
+}
+
+TEST(TextHelpers, HexStringIsLowerCaseWithoutLeadingZeros) {
+    struct Case { std::int32_t n; const char* text; };
+    for (const Case& c : {Case{0, "0"}, Case{9, "9"}, Case{10, "a"}, Case{15, "f"}, Case{16, "10"}, Case{255, "ff"},
+                          Case{4096, "1000"}, Case{4600, "11f8"}, Case{65535, "ffff"}, Case{2147483647, "7fffffff"},
+                          Case{-1, "ffffffff"}})
+        EXPECT_EQ(HexString(c.n).View(), c.text) << c.n;
+}
+
+TEST(TextHelpers, ZeroPad) {
+    struct Case { std::int32_t value; int width; const char* text; };
+    for (const Case& c : {Case{5, 2, "05"}, Case{0, 2, "00"}, Case{59, 2, "59"}, Case{123, 2, "123"},
+                          Case{7, 0, "7"}, Case{0, 0, "0"}, Case{7, 4, "0007"}})
+        EXPECT_EQ(ZeroPad(c.value, c.width).View(), c.text) << c.value << " " << c.width;
+}
+
+TEST(TextHelpers, FileExistsWantsAWritableFile) {
+    ScratchDir dir;
+    dir.Write("node.req", "x");
+    dir.MakeDir("out");
+    TakeIoError();
+    EXPECT_TRUE(FileExists(dir.At("node.req")));
+    for (const std::string& name : {dir.At("missing.req"), dir.At("out"), std::string()}) {
+        EXPECT_FALSE(FileExists(name)) << "'" << name << "'";
+        EXPECT_FALSE(IoErrorPending());
+    }
+    // An error left by an earlier operation is fetched by the probe.
+    SetIoError(5);
+    EXPECT_FALSE(FileExists(dir.At("node.req")));
+    EXPECT_FALSE(IoErrorPending());
+}
+
+TEST(TextHelpers, FileExistsReadOnlyFile) {
+    ScratchDir dir;
+    dir.Write("list.txt", "x");
+    const std::string name = dir.At("list.txt");
+    ASSERT_EQ(chmod(name.c_str(), 0444), 0);
+    TakeIoError();
+    // Root may write anything, so the probe runs as an unprivileged user.
+    const auto probe = [&name] {
+        return (FileExists(name) ? 1 : 0) | (FileExists(name, platform::Access::Read) ? 2 : 0) |
+               (IoErrorPending() ? 4 : 0);
+    };
+    int result = 0;
+    if (geteuid() == 0) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 ? probe() : 64);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        result = WEXITSTATUS(status);
+    } else {
+        result = probe();
+    }
+    ASSERT_NE(result, 64) << "could not drop to an unprivileged user";
+    EXPECT_FALSE(result & 1) << "a read-only file counts as absent";
+    EXPECT_TRUE(result & 2) << "but it can be read";
+    EXPECT_FALSE(result & 4) << "no error left pending";
+}

@@ -1,0 +1,146 @@
+// Text files: line ends and ^Z on reading, the append cut, the 128-byte write
+// buffer and the pending I/O error that silences reads and writes.
+#include "runtime/text_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/io_error.hpp"
+#include "support/scratch.hpp"
+
+namespace {
+
+class TextFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { TakeIoError(); }
+    void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
+
+    std::vector<std::string> ReadLines(std::string_view bytes) {
+        dir.Write("in.txt", bytes);
+        TextFile file(dir.At("in.txt"));
+        file.OpenRead();
+        std::vector<std::string> lines;
+        while (!file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
+        file.Close();
+        return lines;
+    }
+
+    // Appends the lines to a file holding `bytes` and returns what is on disk.
+    std::string Append(std::string_view bytes, std::vector<std::string> lines) {
+        dir.Write("out.req", bytes);
+        TextFile file(dir.At("out.req"));
+        file.OpenAppend();
+        for (const std::string& line : lines) file.WriteLine(line);
+        file.Close();
+        return dir.Read("out.req");
+    }
+
+    long DiskSize(std::string_view name) {
+        struct stat info {};
+        return stat(dir.At(name).c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+    }
+
+    ScratchDir dir;
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(TextFileTest, LineEndsAndEndMark) {
+    const std::string a127(127, 'a');
+    struct Case { std::string bytes; Lines lines; };
+    const Case cases[] = {
+        {"one\r\ntwo\rthree", {"one", "two", "three"}},
+        {"ab\ncd", {"ab", "cd"}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"x\r\r\ny\n\rz", {"x", "", "y", "", "z"}},
+        {a127 + "\r\nb", {a127, "b"}},  // the LF of the line end opens the next buffer
+        {"ab\r\ncd\x1A" "ef\r\ngh", {"ab", "cd"}},
+        {"ab\r\x1A\r\ncd", {"ab"}},
+        {"\x1A" "ab", {}},
+        {"", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
+}
+
+TEST_F(TextFileTest, LongLines) {
+    const std::string long300(300, 'x'), long1000(1000, 'y');
+    EXPECT_EQ(ReadLines(long300 + "\r\nnext\r\n"), (Lines{long300.substr(0, 255), "next"}));
+
+    dir.Write("in.txt", long1000 + "\r\nnext");
+    TextFile file(dir.At("in.txt"));
+    file.OpenRead();
+    EXPECT_EQ(file.ReadFullLine(), long1000);
+    EXPECT_EQ(file.ReadFullLine(), "next");
+    file.Close();
+}
+
+TEST_F(TextFileTest, AppendCutsAtTheFirstEndMarkOfTheLast128Bytes) {
+    const std::string head = std::string(50, 'h') + "\r\n";
+    EXPECT_EQ(Append(head + "\x1A" + std::string(127, 't'), {"new"}), head + "new\r\n");
+    EXPECT_EQ(Append(head + "\x1A" "t\x1A" "t", {"new"}), head + "new\r\n");
+    // One byte further back lies outside the 128: the file is kept, and as it
+    // does not end in a line end the new line starts on a line of its own.
+    const std::string kept = head + "\x1A" + std::string(128, 't');
+    EXPECT_EQ(Append(kept, {"new"}), kept + "\r\nnew\r\n");
+    EXPECT_EQ(Append("o\x1A", {"new"}), "o\r\nnew\r\n");
+}
+
+TEST_F(TextFileTest, AppendStartsOnANewLine) {
+    EXPECT_EQ(Append("abc", {"new", "two"}), "abc\r\nnew\r\ntwo\r\n");
+    EXPECT_EQ(Append("abc", {}), "abc");
+    EXPECT_EQ(Append("abc\r\n", {"new"}), "abc\r\nnew\r\n");
+    EXPECT_EQ(Append("abc\r", {"new"}), "abc\rnew\r\n");
+    EXPECT_EQ(Append("abc\n", {"new"}), "abc\nnew\r\n");
+    EXPECT_EQ(Append("", {"new"}), "new\r\n");
+
+    TextFile missing(dir.At("missing.req"));
+    missing.OpenAppend();
+    EXPECT_NE(TakeIoError(), 0);
+    EXPECT_FALSE(dir.Exists("missing.req"));
+}
+
+TEST_F(TextFileTest, DiskFileKeeps128BytesUntilClose) {
+    TextFile file(dir.At("out.txt"));
+    file.Create();
+    file.Write(std::string(127, 'a'));
+    EXPECT_EQ(DiskSize("out.txt"), 0);
+    file.Write("b");
+    EXPECT_EQ(DiskSize("out.txt"), 128);
+    file.WriteLine("c");
+    EXPECT_EQ(DiskSize("out.txt"), 128);
+    file.Close();
+    EXPECT_EQ(dir.Read("out.txt"), std::string(127, 'a') + "bc\r\n");
+}
+
+TEST_F(TextFileTest, PendingErrorSilencesOtherFilesUntilTaken) {
+    dir.Write("in.txt", "first\r\nsecond\r\n");
+    dir.Write("out.txt", "old");
+    TextFile in(dir.At("in.txt")), out(dir.At("out.txt")), missing(dir.At("missing.txt"));
+    in.OpenRead();
+    out.OpenAppend();
+
+    missing.OpenRead();
+    EXPECT_TRUE(IoErrorPending());
+    out.Write("lost");
+    out.WriteLine("lost");
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_TRUE(in.ReadLine().Empty());
+    EXPECT_NE(TakeIoError(), 0);
+
+    EXPECT_FALSE(in.AtEnd());
+    EXPECT_EQ(in.ReadLine().View(), "first");
+    out.WriteLine("kept");
+    in.Close();
+    out.Close();
+    EXPECT_EQ(dir.Read("out.txt"), "old\r\nkept\r\n");  // the silenced write did not use up the line end
+
+    out.Close();
+    EXPECT_EQ(TakeIoError(), 103);
+    missing.Close();
+    EXPECT_EQ(TakeIoError(), 103);
+}
+
+}  // namespace
