@@ -99,7 +99,7 @@ TEST_P(Startup, UnusableLogDoesNotEndTheConfiguration) {
     job.Configure({"LOG " + job.ConfigPath("missing/folder/t.log"), "OUTBOUND " + job.ConfigPath("fido"),
                    "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "DEFAULTNODE 12"});
     EXPECT_EQ(job.Run({"a.zip"}).out, Console({" a.zip -> 2:4600/12.0", "", "Have a nice day! =)"}));
-    EXPECT_EQ(job.dir().Read(job.Created("FIDO/OUT") + "/11f8000c.req"), "a.zip\r\n");
+    EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/11f8000c.req"), "a.zip\r\n");
 }
 
 TEST_P(Startup, CompleteLineEndsTheReading) {

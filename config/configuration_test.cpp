@@ -1,0 +1,119 @@
+// Reading configuration lines into the settings.
+#include "config/configuration.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/scratch.hpp"
+#include "support/stops.hpp"
+
+namespace {
+
+struct Read {
+    Settings settings;
+    ActivityLog log;
+    int linesTaken = 0;
+};
+
+// Feeds the lines as the reader would, up to the line that ends the reading.
+void Apply(Read& read, const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (!ApplyConfigLine(BoundedString(line), read.settings, read.log)) break;
+        ++read.linesTaken;
+    }
+}
+
+TEST(ApplyConfigLine, KeywordsAndTheirValues) {
+    Read r;
+    Apply(r, {"outbound c:\\my fido\\", "DefaultOutbound  o u t", "DEFAULTNET 2 : 4600", "DEFAULTNODE   12   x  ",
+              "CHECKDUPES yes", "CREATECLO Y E S"});
+    EXPECT_EQ(r.settings.Outbound, "C:\\MYFIDO\\");
+    EXPECT_EQ(r.settings.DefaultOutbound, "OUT");
+    EXPECT_EQ(r.settings.DefaultNet, "2:4600");
+    EXPECT_EQ(r.settings.DefaultNode, "12 X");
+    EXPECT_TRUE(r.settings.CheckDupes);
+    EXPECT_TRUE(r.settings.CreateClo);
+}
+
+TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
+    Read r;
+    // OUTBOUND must open its line; DEFAULTOUTBOUND holds "OUTBOUND " too.
+    Apply(r, {"  OUTBOUND C:\\FIDO", "DEFAULTOUTBOUND OUTBOUND"});
+    EXPECT_EQ(r.settings.Outbound, "");
+    EXPECT_EQ(r.settings.DefaultOutbound, "OUTBOUND");
+    // Further in the line, the line's first N characters are cut, whatever they are.
+    Apply(r, {"xxDEFAULTNET 2:450"});
+    EXPECT_EQ(r.settings.DefaultNet, "T2:450");
+    // A keyword without its blank, or with a tab, is no keyword.
+    Apply(r, {"DEFAULTNODE", "DEFAULTNODE\t5"});
+    EXPECT_EQ(r.settings.DefaultNode, "");
+    // A longer value is cut to the setting's width.
+    Apply(r, {"DEFAULTNODE " + std::string(40, '7')});
+    EXPECT_EQ(r.settings.DefaultNode, std::string(30, '7'));
+}
+
+TEST(ApplyConfigLine, SwitchesAreOnlySwitchedOn) {
+    Read r;
+    Apply(r, {"CHECKDUPES YES!", "CREATECLO ON"});
+    EXPECT_FALSE(r.settings.CheckDupes);
+    EXPECT_FALSE(r.settings.CreateClo);
+    Apply(r, {"CHECKDUPES YES", "CHECKDUPES NO"});
+    EXPECT_TRUE(r.settings.CheckDupes);
+}
+
+TEST(ApplyConfigLine, CommentsAndTheEndLine) {
+    Read r;
+    Apply(r, {";DEFAULTNODE 1", " ;DEFAULTNODE 2"});
+    EXPECT_EQ(r.settings.DefaultNode, "E 2");  // only the very first character makes a comment
+    Apply(r, {"LOG C:\\FIDO\\Complete.log", "DEFAULTNODE 3"});
+    EXPECT_EQ(r.linesTaken, 2);
+    EXPECT_FALSE(r.log.LogEnabled);
+    EXPECT_EQ(r.settings.DefaultNode, "E 2");
+}
+
+TEST(ApplyConfigLine, ZoneEntries) {
+    Read r;
+    Apply(r, {"ZONE 12345 X", "ZONE 3", "ZONE", "ZONE   3    ZONE3   ", "ZONE 4 my zone dir name that is long"});
+    ASSERT_EQ(r.settings.ZoneTable.size(), 4u);
+    EXPECT_EQ(r.settings.ZoneTable[0].ZoneNumber, "1234");
+    EXPECT_EQ(r.settings.ZoneTable[0].ZoneDir, "X");
+    EXPECT_EQ(r.settings.ZoneTable[1].ZoneNumber, "3");
+    EXPECT_EQ(r.settings.ZoneTable[1].ZoneDir, "");
+    EXPECT_EQ(r.settings.ZoneTable[2].ZoneDir, "ZONE3");
+    EXPECT_EQ(r.settings.ZoneTable[3].ZoneDir, "MY ZONE DIR NAME THA");
+    // "ZONE " needs its blank; the empty value after it still is an entry.
+    Apply(r, {"ZONE  "});
+    ASSERT_EQ(r.settings.ZoneTable.size(), 5u);
+    EXPECT_EQ(r.settings.ZoneTable[4].ZoneNumber, "");
+    std::vector<std::string> more(15, "ZONE 9 X");
+    Apply(r, more);
+    EXPECT_EQ(r.settings.ZoneTable.size(), 20u);
+    EXPECT_EQ(StopLine([&] { Apply(r, {"ZONE 10 Y"}); }), " Error! Too many ZONE lines.");
+}
+
+TEST(ApplyConfigLine, LaterLogLineTakesOver) {
+    ScratchDir dir;
+    Read r;
+    dir.Write("old.log", "kept\r\n");
+    Apply(r, {"LOG " + dir.At("first.log"), "LOG " + dir.At("old.log")});
+    EXPECT_TRUE(r.log.LogEnabled);
+    WriteLogLine(r.log, "a.zip", {2, 4600, 36, 0});
+    CloseLog(r.log);
+    EXPECT_EQ(dir.Read("first.log"), "");
+    EXPECT_EQ(dir.Read("old.log").substr(0, 6), "kept\r\n");
+    EXPECT_EQ(dir.Read("old.log").size(), 6u + 34u);
+}
+
+TEST(LoadConfiguration, TakesOneTrailingBackslashOffOutbound) {
+    ScratchDir dir;
+    ActivityLog log;
+    dir.Write("t.cfg", "OUTBOUND C:\\FIDO\\\\\r\nLOG \r\n");
+    const CommandLine args{"C:\\TOLVEX.EXE", {"/c:" + dir.At("t.cfg"), "a"}};
+    const Settings settings = LoadConfiguration(args, Program{"C:", "TOLVEX.CFG"}, log);
+    EXPECT_EQ(settings.Outbound, "C:\\FIDO\\");
+    EXPECT_EQ(settings.FirstItemIndex, 2);
+    // LOG with nothing after it names standard output.
+    EXPECT_TRUE(log.LogEnabled);
+    EXPECT_EQ(log.LogFile.Name(), "");
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// Sorting the items into the request list and the address text, the list
+// files, the prompt mode, and the check of the file names.
+#include "front/requests.hpp"
+
+#include <gtest/gtest.h>
+
+#include "config/configuration.hpp"
+#include "front/console.hpp"
+#include "support/scratch.hpp"
+#include "support/stops.hpp"
+
+namespace {
+
+class GatherRequestsTest : public ::testing::Test {
+protected:
+    Requests Gather(std::vector<std::string> items, std::string_view defaultNode = "12", std::string_view typed = "") {
+        scratch_.Write("typed.txt", typed);
+        TextFile input(scratch_.At("typed.txt"));
+        input.OpenRead();
+        TextFile console(scratch_.At("console.txt"));
+        console.Create();
+        Settings settings;
+        settings.DefaultNode = defaultNode;
+        const CommandLine args{"C:\\TOLVEX.EXE", std::move(items)};
+        Requests requests = GatherRequests(args, settings, input, console);
+        console.Close();
+        return requests;
+    }
+    // A list file, named with "\" so that the item holds no "/".
+    std::string ListFile(std::string_view lines) {
+        scratch_.Write("l.txt", lines);
+        std::string name = "@" + scratch_.At("l.txt");
+        for (char& c : name)
+            if (c == '/') c = '\\';
+        return name;
+    }
+    std::string Lines(const Requests& r) {
+        std::string all;
+        for (const BoundedString& line : r.RequestList) all += "[" + line.Str() + "]";
+        return all;
+    }
+    ScratchDir scratch_;
+};
+
+TEST_F(GatherRequestsTest, AddressesBeginAtTheFirstItemWithASlashOrLeadingDot) {
+    Requests r = Gather({"pntlist.zip", "/36"});
+    EXPECT_EQ(Lines(r), "[pntlist.zip ]");
+    EXPECT_EQ(r.NodeString, "/36 ");
+    r = Gather({"a.zip", "36"});
+    EXPECT_EQ(Lines(r), "[a.zip 36 ]");
+    EXPECT_EQ(r.NodeString, "12");
+    r = Gather({"a.zip", ".1", "b.zip"});
+    EXPECT_EQ(Lines(r), "[a.zip ]");
+    EXPECT_EQ(r.NodeString, ".1 b.zip ");
+    r = Gather({"a.zip", "/36", "37"});
+    EXPECT_EQ(r.NodeString, "/36 37 ");
+}
+
+TEST_F(GatherRequestsTest, NoAddressItemNeedsTheDefaultNode) {
+    EXPECT_EQ(StopLine([&] { Gather({"a.zip", "b.zip"}, ""); }), std::string(text::kNoAddressItem.View()));
+    EXPECT_EQ(Gather({"a.zip", "b.zip"}, "2:4600/12").NodeString, "2:4600/12");
+}
+
+TEST_F(GatherRequestsTest, ListFileWordsAndSpacing) {
+    const std::string list = ListFile("x.zip\r\ny.zip\r\n");
+    EXPECT_EQ(Lines(Gather({"a.zip", list, "b.zip", "/36"})), "[a.zip  x.zip y.zip b.zip ]");
+    // Only the first word of a line counts; a line that begins with a blank,
+    // and an empty line, add nothing; LF ends a line too.
+    EXPECT_EQ(Lines(Gather({ListFile("x.zip old\r\n y.zip\r\n\r\nz.zip\nw.zip"), "/36"})), "[ x.zip   z.zip w.zip ]");
+}
+
+TEST_F(GatherRequestsTest, MissingListFileIsNamed) {
+    EXPECT_EQ(StopLine([&] { Gather({"@", "/36"}); }), " Error! Unable to open ");
+    EXPECT_EQ(StopLine([&] { Gather({"@nope.txt", "/36"}); }), " Error! Unable to open nope.txt");
+    scratch_.MakeDir("dir.txt");
+    std::string folder = "@" + scratch_.At("dir.txt");
+    for (char& c : folder)
+        if (c == '/') c = '\\';
+    EXPECT_EQ(StopLine([&] { Gather({folder, "/36"}); }), " Error! Unable to open " + folder.substr(1));
+}
+
+TEST_F(GatherRequestsTest, LongLinesBreakAfter220Characters) {
+    const std::string word100(99, 'a');  // with its blank, 100 characters
+    // 220 characters still take the next word; 221 do not.
+    Requests r = Gather({word100, word100, std::string(19, 'b'), "c", "/36"});
+    EXPECT_EQ(r.RequestLineCount(), 1);
+    EXPECT_EQ(r.RequestList[0].Length(), 222);
+    r = Gather({word100, word100, std::string(20, 'b'), "c", "/36"});
+    ASSERT_EQ(r.RequestLineCount(), 2);
+    EXPECT_EQ(r.RequestList[0].Length(), 221);
+    EXPECT_EQ(r.RequestList[1], "c ");
+    // A word that would carry a line past 255 characters is cut short.
+    r = Gather({std::string(200, 'x'), std::string(100, 'y'), "/36"});
+    EXPECT_EQ(r.RequestList[0].Length(), 255);
+    EXPECT_EQ(r.RequestList[0].View().substr(201), std::string(54, 'y'));
+}
+
+TEST_F(GatherRequestsTest, TooManyRequestLinesStopBeforeTheTableIsPassed) {
+    std::string words;
+    for (int i = 0; i < 20000; ++i) words += "file" + std::to_string(i) + ".zip\r\n";
+    const std::string list = ListFile(words);
+    EXPECT_EQ(StopLine([&] { Gather({list, "/36"}); }), " Error! Too many files requested.");
+}
+
+TEST_F(GatherRequestsTest, PromptModeReadsTwoAnswers) {
+    Requests r = Gather({"/"}, "12", "a.zip b.zip!!pw\r\n/36 /37\r\n");
+    EXPECT_EQ(Lines(r), "[a.zip b.zip!!pw]");
+    EXPECT_EQ(r.NodeString, "/36 /37");
+    EXPECT_EQ(scratch_.Read("console.txt"), "Request file(s): At node(s): \r\n");
+    // An empty address answer takes the default node; blanks do not.
+    EXPECT_EQ(Gather({"/"}, "12", "a.zip\n\n").NodeString, "12");
+    EXPECT_EQ(Gather({"/"}, "12", "a.zip\n  \n").NodeString, "  ");
+    // Answers are cut at 255 characters.
+    EXPECT_EQ(Gather({"/"}, "12", std::string(300, 'f') + "\r\n36\r\n").RequestList[0].Length(), 255);
+}
+
+TEST(CheckRequestList, EmptyLinesAndForbiddenCharacters) {
+    const auto check = [](std::vector<BoundedString> lines) {
+        Requests r;
+        r.RequestList = std::move(lines);
+        return StopLine([&] { CheckRequestList(r); });
+    };
+    const std::string noFile(text::kNoFile.View());
+    const std::string badName(text::kBadFileName.View());
+    EXPECT_EQ(check({"a.zip b*.? c!!pw @d \xa0\xff "}), "(no stop)");
+    EXPECT_EQ(check({"a.zip / b.zip"}), "(no stop)");  // the "/" after a blank goes
+    EXPECT_EQ(check({""}), noFile);
+    EXPECT_EQ(check({"a.zip", "   "}), noFile);
+    for (const char* bad : {"dir\\a.zip", "c:a.zip", "a\"b", "a<b", "a>b", "a|b", "a\tb", "a/b", "x\x1f"})
+        EXPECT_EQ(check({bad}), badName) << bad;
+}
+
+}  // namespace
