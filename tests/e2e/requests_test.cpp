@@ -1,0 +1,112 @@
+// Items, list files, the prompt mode and the input checks, as the console and
+// the request files show them.
+#include "e2e/harness.hpp"
+
+namespace {
+
+const std::string kNoAddressItem = " \x8e\xe8\xa8\xa1\xaa\xa0 \xa2 \xad\xa0\xaf\xa8\xe1\xa0\xad\xa8\xa8 \xa0\xa4\xe0\xa5\xe1\xa0 "
+                                   "\xa8\xab\xa8 \xa0\xa4\xe0\xa5\xe1 \xae\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2!";
+const std::string kNoAddress = " \x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2 \xa0\xa4\xe0\xa5\xe1.";
+const std::string kBadAddress = " \x8e\xe8\xa8\xa1\xaa\xa0 \xa2 \xad\xa0\xaf\xa8\xe1\xa0\xad\xa8\xa8 \xa0\xa4\xe0\xa5\xe1\xa0!";
+const std::string kNoFile = " \x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2 \xe4\xa0\xa9\xab.";
+const std::string kBadFileName = " \x8e\xe8\xa8\xa1\xaa\xa0 \xa2 \xad\xa0\xaf\xa8\xe1\xa0\xad\xa8\xa8 \xe4\xa0\xa9\xab\xa0!";
+const std::vector<std::string> kGoodbye = {"", "Have a nice day! =)"};
+
+class Requests : public EndToEnd {
+protected:
+    std::string Req(const Job& job, std::string_view stem) {
+        return job.dir().Read("fido/" + job.Created("OUT") + "/" + std::string(stem) + ".req");
+    }
+    // Nothing at all was made in the outbound.
+    bool OutboundUntouched(const Job& job) {
+        for (const std::string& entry : job.dir().Tree())
+            if (entry.rfind("fido/", 0) == 0 && entry != "fido/") return false;
+        return true;
+    }
+};
+
+TEST_P(Requests, ListFilesAndFileItems) {
+    const Job job(build());
+    job.ConfigureStandard();
+    job.dir().Write("l.txt", "x.zip old\r\n y.zip\r\n\r\nz.zip\nw.zip");
+    const RunResult run = job.Run({"a.zip", "@l.txt", "b.zip", "/36"});
+    EXPECT_EQ(run.out, Console({" a.zip -> 2:4600/36.0", " x.zip -> 2:4600/36.0", " z.zip -> 2:4600/36.0",
+                                " w.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(Req(job, "11f80024"), "a.zip\r\nx.zip\r\nz.zip\r\nw.zip\r\nb.zip\r\n");
+}
+
+TEST_P(Requests, BareNumbersBeforeTheAddressesAreFiles) {
+    const Job job(build());
+    job.ConfigureStandard();
+    EXPECT_EQ(job.Run({"a.zip", "36"}).out, Console({" a.zip -> 2:4600/12.0", " 36 -> 2:4600/12.0", "", "Have a nice day! =)"}));
+}
+
+TEST_P(Requests, MessagesOfTheItems) {
+    const Job job(build());
+    job.ConfigureStandard();
+    job.dir().Write("l.txt", "x.zip\r\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{"a.zip", "@lists/l.txt"}, kBadAddress},  // holds "/": an address item
+        {{"a.zip", "/36", "b.zip"}, kBadAddress},
+        {{"dir\\a.zip", "/36"}, kBadFileName},
+        {{"c:a.zip", "/36"}, kBadFileName},
+        {{"a.zip", "@", "/36"}, " Error! Unable to open "},
+        {{"a.zip", "@nope.txt", "/36"}, " Error! Unable to open nope.txt"},
+        {{"a.zip", "/"}, kNoAddress},
+        {{"/36", "/37"}, kNoFile},
+        // Both wrong: the address message comes first.
+        {{"c:a.zip", "/36", "x"}, kBadAddress},
+        {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "/11", "12", "13", "14", "15", "16", "17", "18", "19", "20", "21"},
+         " Error! Too many addresses."},
+    };
+    for (const Case& c : cases) {
+        const RunResult run = job.Run(c.args);
+        EXPECT_EQ(run.out, Console({c.message})) << c.args[0] << " " << c.args[1];
+        EXPECT_EQ(run.exitCode, 0);
+    }
+    EXPECT_TRUE(OutboundUntouched(job));
+}
+
+TEST_P(Requests, NoAddressAndNoDefaultNode) {
+    const Job job(build());
+    job.Configure({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNET 2:4600"});
+    EXPECT_EQ(job.Run({"a.zip", "b.zip"}).out, Console({kNoAddressItem}));
+    // A single item needs DEFAULTNODE, even when it is an address.
+    EXPECT_EQ(job.Run({"/36"}).out, Console({" \x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2 "
+                                             "\xa0\xa4\xe0\xa5\xe1 \xa2 DefaultNode."}));
+}
+
+TEST_P(Requests, TooManyFilesStopBeforeTheOutbound) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES"});
+    std::string words;
+    for (int i = 0; i < 20000; ++i) words += "file" + std::to_string(i) + ".zip\r\n";
+    job.dir().Write("l.txt", words);
+    EXPECT_EQ(job.Run({"@l.txt", "/36"}).out, Console({" Error! Too many files requested."}));
+    EXPECT_TRUE(OutboundUntouched(job));
+}
+
+TEST_P(Requests, PromptMode) {
+    const Job job(build());
+    job.ConfigureStandard();
+    for (const std::string& typed : {std::string("a.zip b!!pw\r\n/36 .1\r\n"), std::string("a.zip b!!pw\n/36 .1\n")}) {
+        const RunResult run = job.Run({"/"}, {.input = typed, .unprivileged = false});
+        EXPECT_EQ(run.out, Console({"Request file(s): At node(s): ", " a.zip -> 2:4600/36.0", " b !pw -> 2:4600/36.0",
+                                    " a.zip -> 2:4600/12.1", " b !pw -> 2:4600/12.1", "", "Have a nice day! =)"}));
+    }
+    // An empty address answer asks DEFAULTNODE; an empty file answer is no file.
+    EXPECT_EQ(job.Run({"/"}, {.input = "c.zip\r\n\r\n", .unprivileged = false}).out,
+              Console({"Request file(s): At node(s): ", " c.zip -> 2:4600/12.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.Run({"/"}, {.input = "\r\n36\r\n", .unprivileged = false}).out,
+              Console({"Request file(s): At node(s): ", kNoFile}));
+    EXPECT_EQ(job.Run({"/"}, {.input = "c.zip\r\n   \r\n", .unprivileged = false}).out,
+              Console({"Request file(s): At node(s): ", kNoAddress}));
+}
+
+TOLVEX_BOTH_BUILDS(Requests);
+
+}  // namespace
