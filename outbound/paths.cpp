@@ -5,7 +5,7 @@
 #include "config/text_helpers.hpp"
 #include "front/console.hpp"
 #include "front/run_stop.hpp"
-#include "runtime/directories.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
 

@@ -5,9 +5,10 @@
 
 #include "config/configuration.hpp"
 #include "config/text_helpers.hpp"
+#include "outbound/busy_flag.hpp"
 #include "front/console.hpp"
 #include "front/run_stop.hpp"
-#include "runtime/directories.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
 
 namespace {
@@ -77,6 +78,8 @@ std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
 
 void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const Requests& requests,
                    const Settings& settings, ActivityLog& log, TextFile& console) {
+    // Held until the request file is closed, and given back at any stop.
+    const BusyFlag flag(target, node);
     if (settings.CreateClo) TouchFlowFile(target.FlowFile);
 
     std::unordered_set<std::string> present;

@@ -13,9 +13,9 @@
 
 struct Settings;
 
-// Creates the flow file when asked, cleans the request file of repeated lines
-// when asked, then writes every file word as a request line, with its log line
-// and its console line. Stops with " Error! Unable to open " or " Error!
+// Holds the address's busy flag while it creates the flow file when asked,
+// cleans the request file of repeated lines when asked, and writes every file
+// word as a request line, with its log line and its console line. Stops with " Error! Unable to open " or " Error!
 // Unable to write " + the request file name when the file cannot take them.
 void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const Requests& requests,
                    const Settings& settings, ActivityLog& log, TextFile& console);

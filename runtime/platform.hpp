@@ -20,6 +20,7 @@ enum class Access { Read, ReadWrite };
 int FileOpen(std::string_view path, Access access, Handle& handle);  // must exist; never a directory
 int FileCreate(std::string_view path, Handle& handle);                // creates or empties; read and write
 int FileCreateNew(std::string_view path, Handle& handle);             // fails when it exists already
+bool MeansAlreadyExists(int error);  // the error of creating what exists already
 int FileRead(Handle handle, char* buffer, int size, int& got);
 int FileWrite(Handle handle, const char* data, int size);
 int FileSeek(Handle handle, std::int64_t position);

@@ -110,6 +110,8 @@ int FileCreateNew(std::string_view path, Handle& handle) {
     return OpenMapped(MapPath(path, Purpose::Create), O_RDWR | O_CREAT | O_EXCL, handle);
 }
 
+bool MeansAlreadyExists(int error) { return error == EEXIST; }
+
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
     ssize_t n;

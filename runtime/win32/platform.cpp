@@ -56,6 +56,8 @@ int FileCreateNew(std::string_view path, Handle& handle) {
     return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, handle);
 }
 
+bool MeansAlreadyExists(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
     DWORD read = 0;

@@ -1,0 +1,28 @@
+// An address's busy flag (TargetDir\FileStem.bsy): while a mailer holds it, the
+// address's files are the mailer's; while tolvex holds it, they are tolvex's.
+#pragma once
+
+#include <string>
+
+#include "front/addresses.hpp"
+#include "outbound/paths.hpp"
+
+inline constexpr int kBusyWaitMilliseconds = 5000;
+inline constexpr int kBusyCheckMilliseconds = 100;
+
+class BusyFlag {
+public:
+    // Takes the flag, waiting for another program's to vanish; stops with
+    // " Error! <address> is busy." when it stays. A flag that cannot be made
+    // for another reason is gone without: the request file's own open tells.
+    BusyFlag(const OutboundTarget& target, const NodeAddress& node);
+    ~BusyFlag();  // gives the flag back, also when the run stops
+    BusyFlag(const BusyFlag&) = delete;
+    BusyFlag& operator=(const BusyFlag&) = delete;
+
+    bool Held() const { return held_; }
+
+private:
+    std::string path_;
+    bool held_ = false;
+};
