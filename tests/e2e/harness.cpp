@@ -126,11 +126,18 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
 
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return {};
+    if (options.output == Output::ClosedPipe) close(out[0]), out[0] = -1;
     const pid_t child = fork();
     if (child == 0) {
         dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[0]), close(in[1]), close(out[0]), close(out[1]);
+        if (options.output == Output::DiskFull) {
+            const int full = open("/dev/full", O_WRONLY);
+            dup2(full, 1);
+        } else {
+            dup2(out[1], 1);
+        }
+        close(in[0]), close(in[1]), close(out[1]);
+        if (out[0] >= 0) close(out[0]);
         if (chdir(dir_.Path().c_str()) != 0) _exit(125);
         setenv("WINEDEBUG", "-all", 1);
         if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
@@ -140,7 +147,7 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
     close(in[0]);
     close(out[1]);
     RunResult result;
-    result.out = Exchange(in[1], out[0], options.input);
+    result.out = out[0] >= 0 ? Exchange(in[1], out[0], options.input) : (close(in[1]), std::string());
     int status = 0;
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);

@@ -18,9 +18,12 @@ struct RunResult {
     int exitCode = -1;
 };
 
+enum class Output { Pipe, DiskFull, ClosedPipe };
+
 struct RunOptions {
-    std::string input;          // standard input
-    bool unprivileged = false;  // run as uid/gid 65534, so that permission bits count
+    std::string input;            // standard input
+    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count
+    Output output = Output::Pipe;  // where standard output goes; only a pipe is read back
 };
 
 // One job's folder: prog/ holds the program (and its configuration), fido/ is
