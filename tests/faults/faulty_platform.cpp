@@ -1,0 +1,253 @@
+// The platform with one operation made to fail: every fallible file and
+// directory operation is counted, and the one whose number is in
+// TOLVEX_FAIL_AT fails with the error a real system gives for it (no space for
+// writes, access denied for opens and creates, and so on); every other call
+// goes to the real operations, compiled a second time as platform_system.
+// At the end of the process the count, the failed operation and the trace of
+// all operations go to the file named by TOLVEX_FAULT_COUNT.
+// A run is kept inside the folder named by TOLVEX_FAULT_ROOT: a path outside
+// it is refused (access denied) and reported, so that a run misled by a fault
+// never touches the rest of the machine.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "platform_system.hpp"
+#include "runtime/platform.hpp"
+
+namespace {
+
+struct Recorder {
+    long count = 0;
+    long failAt = 0;
+    std::string failed;  // "<k> <operation> <name>" of the operation made to fail
+    std::string trace;   // one line per operation: "<k> <operation> <name> <result>"
+    std::map<platform::Handle, std::string> names;  // the name each open handle was opened under
+    long consoleBytes = 0;  // bytes that reached standard output
+    std::string consoleLost;  // "<offset> <bytes as hex>" of a failed console write
+    std::string root;         // the folder the run is kept in, in capitals, "/" separated
+    std::string escapes;      // the paths outside it, one a line
+
+    Recorder() {
+        if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
+        if (const char* folder = std::getenv("TOLVEX_FAULT_ROOT")) root = Canonical(folder);
+    }
+
+    static std::string Canonical(std::string_view path) {
+        std::string canonical(path);
+        for (char& c : canonical) {
+            if (c == '\\') c = '/';
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+        }
+        return canonical;
+    }
+
+    // Relative paths stay below the current folder, which the run starts in.
+    bool Outside(std::string_view path) {
+        if (root.empty() || path.empty() || (path.front() != '/' && path.front() != '\\')) return false;
+        const std::string canonical = Canonical(path);
+        if (canonical == root || canonical.rfind(root + "/", 0) == 0) return false;
+        escapes += canonical + "\n";
+        return true;
+    }
+
+    std::string NameOf(platform::Handle handle) const {
+        if (handle == platform::StandardOutput()) return "<standard output>";
+        if (handle == platform::StandardInput()) return "<standard input>";
+        const auto it = names.find(handle);
+        return it != names.end() ? it->second : "<handle " + std::to_string(handle) + ">";
+    }
+
+    // Counts one operation; true when it is the one to fail.
+    bool Next(const char* operation, const std::string& name) {
+        ++count;
+        const bool fail = count == failAt;
+        if (fail) failed = std::to_string(count) + " " + operation + " " + name;
+        return fail;
+    }
+
+    int Done(const char* operation, const std::string& name, int result) {
+        trace += std::to_string(count) + " " + operation + " " + name + " " + std::to_string(result) + "\n";
+        return result;
+    }
+
+    void Report() const {
+        const char* path = std::getenv("TOLVEX_FAULT_COUNT");
+        if (path == nullptr) return;
+        if (std::FILE* out = std::fopen(path, "wb")) {
+            std::fprintf(out, "operations %ld\nfailed %s\nconsole-lost %s\n", count,
+                         failed.empty() ? "-" : failed.c_str(), consoleLost.empty() ? "-" : consoleLost.c_str());
+            for (std::size_t at = 0, end; (end = escapes.find('\n', at)) != std::string::npos; at = end + 1)
+                std::fprintf(out, "outside %s\n", escapes.substr(at, end - at).c_str());
+            std::fputs(trace.c_str(), out);
+            std::fclose(out);
+        }
+    }
+};
+
+Recorder& Faults() {
+    static Recorder recorder;
+    return recorder;
+}
+
+std::string Hex(const char* data, int size) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (int i = 0; i < size; ++i) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 15];
+    }
+    return hex;
+}
+
+platform_system::Access Real(platform::Access access) {
+    return access == platform::Access::Read ? platform_system::Access::Read : platform_system::Access::ReadWrite;
+}
+
+// An operation on a path: fails with `error`, or runs for real.
+template <typename Operation>
+int OnPath(const char* name, std::string_view path, int error, Operation operation) {
+    Recorder& faults = Faults();
+    const std::string what(path);
+    if (faults.Next(name, what)) return faults.Done(name, what, error);
+    if (faults.Outside(path)) return faults.Done(name, what, EACCES);
+    return faults.Done(name, what, operation());
+}
+
+// An open or create: remembers the handle's name for the trace.
+template <typename Operation>
+int Opening(const char* name, std::string_view path, platform::Handle& handle, Operation operation) {
+    const int result = OnPath(name, path, EACCES, operation);
+    if (result == 0) Faults().names[handle] = std::string(path);
+    return result;
+}
+
+// An operation on an open handle.
+template <typename Operation>
+int OnHandle(const char* name, platform::Handle handle, int error, Operation operation) {
+    Recorder& faults = Faults();
+    const std::string what = faults.NameOf(handle);
+    if (faults.Next(name, what)) return faults.Done(name, what, error);
+    return faults.Done(name, what, operation());
+}
+
+}  // namespace
+
+namespace platform {
+
+int FileOpen(std::string_view path, Access access, Handle& handle) {
+    return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, Real(access), handle); });
+}
+
+int FileCreate(std::string_view path, Handle& handle) {
+    return Opening("create", path, handle, [&] { return platform_system::FileCreate(path, handle); });
+}
+
+int FileCreateNew(std::string_view path, Handle& handle) {
+    return Opening("create-new", path, handle, [&] { return platform_system::FileCreateNew(path, handle); });
+}
+
+bool MeansAlreadyExists(int error) { return platform_system::MeansAlreadyExists(error); }
+
+int FileRead(Handle handle, char* buffer, int size, int& got) {
+    got = 0;
+    return OnHandle("read", handle, EIO, [&] { return platform_system::FileRead(handle, buffer, size, got); });
+}
+
+int FileWrite(Handle handle, const char* data, int size) {
+    Recorder& faults = Faults();
+    const int result =
+        OnHandle("write", handle, ENOSPC, [&] { return platform_system::FileWrite(handle, data, size); });
+    if (handle == StandardOutput()) {
+        // What the console did not show, and where, so that a test can tell a
+        // lost console line from a run that ended early.
+        if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(data, size);
+        else faults.consoleBytes += size;
+    }
+    return result;
+}
+
+int FileSeek(Handle handle, std::int64_t position) {
+    return OnHandle("seek", handle, EIO, [&] { return platform_system::FileSeek(handle, position); });
+}
+
+int FileSeekEnd(Handle handle, std::int64_t& size) {
+    return OnHandle("seek-end", handle, EIO, [&] { return platform_system::FileSeekEnd(handle, size); });
+}
+
+int FileSetEnd(Handle handle) {
+    return OnHandle("set-end", handle, ENOSPC, [&] { return platform_system::FileSetEnd(handle); });
+}
+
+int FileClose(Handle handle) {
+    Recorder& faults = Faults();
+    // A failed close still lets the handle go, as close() does.
+    const int real = [&] {
+        const std::string what = faults.NameOf(handle);
+        const bool fail = faults.Next("close", what);
+        const int result = platform_system::FileClose(handle);
+        return faults.Done("close", what, fail ? ENOSPC : result);
+    }();
+    faults.names.erase(handle);
+    return real;
+}
+
+bool FileIsDevice(Handle handle) { return platform_system::FileIsDevice(handle); }
+
+int FileDelete(std::string_view path) {
+    return OnPath("delete", path, EACCES, [&] { return platform_system::FileDelete(path); });
+}
+
+int FileReplace(std::string_view from, std::string_view to) {
+    return OnPath("replace", std::string(from) + " -> " + std::string(to), EACCES, [&] {
+        return Faults().Outside(from) || Faults().Outside(to) ? EACCES : platform_system::FileReplace(from, to);
+    });
+}
+
+Handle StandardInput() { return platform_system::StandardInput(); }
+Handle StandardOutput() { return platform_system::StandardOutput(); }
+
+std::string CurrentDirectory() {
+    // getcwd fails, for one, when the folder has been removed.
+    Recorder& faults = Faults();
+    if (faults.Next("current-directory", "")) return faults.Done("current-directory", "", ENOENT), std::string();
+    std::string here = platform_system::CurrentDirectory();
+    faults.Done("current-directory", here, 0);
+    return here;
+}
+
+int ChangeDirectory(std::string_view path) {
+    return OnPath("change-directory", path, ENOENT, [&] { return platform_system::ChangeDirectory(path); });
+}
+
+int MakeDirectory(std::string_view path) {
+    return OnPath("make-directory", path, EACCES, [&] { return platform_system::MakeDirectory(path); });
+}
+
+Date LocalDate() {
+    const platform_system::Date d = platform_system::LocalDate();
+    return {d.year, d.month, d.day, d.dayOfWeek};
+}
+
+Time LocalTime() {
+    const platform_system::Time t = platform_system::LocalTime();
+    return {t.hour, t.minute, t.second, t.hundredths};
+}
+
+std::string ProgramPath() { return platform_system::ProgramPath(); }
+std::vector<std::string> Arguments(int argc, char** argv) { return platform_system::Arguments(argc, argv); }
+void StartProcess() { platform_system::StartProcess(); }
+
+void EndProcess(unsigned code) {
+    Faults().Report();
+    platform_system::EndProcess(code);
+}
+
+std::string DisplayForm(std::string_view ownText) { return platform_system::DisplayForm(ownText); }
+int ProcessId() { return platform_system::ProcessId(); }
+void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
+
+}  // namespace platform
