@@ -46,30 +46,37 @@ BoundedString RequestText(BoundedString word) {
     return word;
 }
 
-std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
-    std::unordered_set<std::string> present;
-    std::vector<std::string> kept;
+void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // where each line stands in the text
     TextFile old(target.RequestFile);
     old.OpenRead();
     while (!old.AtEnd()) {
-        std::string line = old.ReadFullLine();
-        if (present.insert(line).second) kept.push_back(std::move(line));
+        const std::size_t start = lines.text.size();
+        old.ReadFullLine(lines.text);
+        spans.emplace_back(start, lines.text.size() - start);
     }
     const bool readFailed = TakeIoError() != 0;
     if (old.IsOpen()) old.Close();
     TakeIoError();
-    if (readFailed) return present;
+
+    std::string content;
+    lines.present.reserve(spans.size());
+    for (const auto& [start, length] : spans) {
+        const std::string_view line(lines.text.data() + start, length);
+        if (lines.present.insert(line).second) content.append(line).append("\r\n");
+    }
+    if (readFailed) return;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.
     const std::string fresh = target.TargetDir + "\\" + target.FileStem + ".tmp";
     TextFile cleaned(fresh);
     cleaned.Create();
-    for (const std::string& line : kept) cleaned.WriteLine(line);
+    cleaned.Write(content);
     if (cleaned.IsOpen()) cleaned.Close();
     if (TakeIoError() == 0) {
         PutInPlace(fresh, target.RequestFile);
-        if (TakeIoError() == 0) return present;
+        if (TakeIoError() == 0) return;
     }
     RemoveFile(fresh);
     TakeIoError();
@@ -82,10 +89,10 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
     const BusyFlag flag(target, node);
     if (settings.CreateClo) TouchFlowFile(target.FlowFile);
 
-    std::unordered_set<std::string> present;
+    RequestFileLines existing;
     TextFile request(target.RequestFile);
     if (FileExists(target.RequestFile)) {
-        if (settings.CheckDupes) present = CleanRequestFile(target);
+        if (settings.CheckDupes) CleanRequestFile(target, existing);
         request.OpenAppend();
     } else {
         request.Create();
@@ -98,7 +105,7 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
             // Two blanks in a row leave an empty word, which names nothing.
             if (word.empty()) continue;
             const BoundedString wanted = RequestText(BoundedString(word));
-            if (settings.CheckDupes && present.count(wanted.Str()) != 0) {
+            if (settings.CheckDupes && existing.present.count(wanted.View()) != 0) {
                 console.WriteLine(std::string(" ").append(wanted.View()).append(text::kAlreadyExists));
                 continue;
             }

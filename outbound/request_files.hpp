@@ -23,7 +23,13 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
 // A file word as a request line: the first "!!" becomes " !".
 BoundedString RequestText(BoundedString word);
 
+// The lines a request file holds: the text as read, and a view of each line.
+struct RequestFileLines {
+    std::string text;
+    std::unordered_set<std::string_view> present;
+};
+
 // Removes every line that repeats an earlier one, keeping order and every
-// other line whole; returns the lines the file holds. A file that cannot be
-// read to its end is left as it was.
-std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target);
+// other line whole, and gathers the lines the file holds. A file that cannot
+// be read to its end is left as it was.
+void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines);

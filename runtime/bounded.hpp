@@ -18,6 +18,7 @@ public:
     Bounded() = default;
     Bounded(std::string_view text) { Assign(text); }  // NOLINT: cutting on assignment is the point
     Bounded(const char* text) : Bounded(std::string_view(text)) {}  // NOLINT
+    Bounded(const std::string& text) : Bounded(std::string_view(text)) {}  // NOLINT
     template <int Other>
     Bounded(const Bounded<Other>& other) : Bounded(other.View()) {}  // NOLINT
 

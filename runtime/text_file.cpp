@@ -24,7 +24,7 @@ void TextFile::Bind(std::string_view name) {
 }
 
 bool TextFile::Attach(int error, platform::Handle handle, bool owned, State state) {
-    used_ = next_ = 0;
+    used_ = inputUsed_ = next_ = 0;
     lineEndFirst_ = skipLineFeed_ = false;
     if (error != 0) {
         SetIoError(error);
@@ -124,6 +124,12 @@ void TextFile::Put(std::string_view bytes) {
         if (int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(bytes.size()))) Fail(error);
         return;
     }
+    // Whole buffers' worth go on in one piece, as they would one by one.
+    if (used_ == 0 && bytes.size() >= buffer_.size()) {
+        const std::size_t whole = bytes.size() - bytes.size() % buffer_.size();
+        if (int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(whole))) return Fail(error);
+        bytes.remove_prefix(whole);
+    }
     while (!bytes.empty()) {
         const std::size_t room = buffer_.size() - static_cast<std::size_t>(used_);
         const std::size_t taken = std::min(room, bytes.size());
@@ -154,17 +160,18 @@ void TextFile::WriteLine(std::string_view text) {
 
 int TextFile::Peek() {
     while (true) {
-        if (next_ == used_) {
-            next_ = used_ = 0;
+        if (next_ == inputUsed_) {
+            next_ = inputUsed_ = 0;
+            if (input_.empty()) input_.resize(kReadSize);
             int got = 0;
-            if (int error = platform::FileRead(handle_, buffer_.data(), kBufferSize, got)) {
+            if (int error = platform::FileRead(handle_, input_.data(), kReadSize, got)) {
                 SetIoError(error);
                 return -1;
             }
             if (got == 0) return -1;
-            used_ = got;
+            inputUsed_ = got;
         }
-        const char c = buffer_[static_cast<std::size_t>(next_)];
+        const char c = input_[static_cast<std::size_t>(next_)];
         if (skipLineFeed_) {
             skipLineFeed_ = false;
             if (c == '\n') {
@@ -182,16 +189,24 @@ bool TextFile::AtEnd() {
     return c < 0 || c == kEndMark;
 }
 
-std::string TextFile::ReadLineUpTo(std::size_t limit) {
-    std::string line;
-    if (IoErrorPending()) return line;
-    if (state_ != State::Reading) {
-        SetIoError(state_ == State::Closed ? kFileNotOpen : kFileNotOpenForReading);
-        return line;
-    }
+// Appends at most `limit` characters of the next line to `line`.
+void TextFile::ReadLineUpTo(std::size_t limit, std::string& line) {
+    if (IoErrorPending()) return;
+    if (state_ != State::Reading) return SetIoError(state_ == State::Closed ? kFileNotOpen : kFileNotOpenForReading);
+    const std::size_t start = line.size();
     while (true) {
         const int c = Peek();
         if (c < 0 || c == kEndMark) break;
+        // The ordinary bytes up to the next line end or ^Z, in one piece.
+        const char* begin = input_.data() + next_;
+        const char* end = input_.data() + inputUsed_;
+        const char* stop = std::find_if(begin, end, [](char b) { return b == '\r' || b == '\n' || b == kEndMark; });
+        if (stop != begin) {
+            const std::size_t room = limit - std::min(limit, line.size() - start);
+            line.append(begin, std::min(room, static_cast<std::size_t>(stop - begin)));
+            next_ += static_cast<int>(stop - begin);
+            continue;
+        }
         ++next_;
         if (c == '\r') {
             // Checked when the next byte is wanted, so a console is never
@@ -200,14 +215,16 @@ std::string TextFile::ReadLineUpTo(std::size_t limit) {
             break;
         }
         if (c == '\n') break;
-        if (line.size() < limit) line.push_back(static_cast<char>(c));
     }
-    return line;
 }
 
-BoundedString TextFile::ReadLine() { return BoundedString(ReadLineUpTo(BoundedString::kCapacity)); }
+BoundedString TextFile::ReadLine() {
+    std::string line;
+    ReadLineUpTo(BoundedString::kCapacity, line);
+    return BoundedString(line);
+}
 
-std::string TextFile::ReadFullLine() { return ReadLineUpTo(std::string::npos); }
+void TextFile::ReadFullLine(std::string& into) { ReadLineUpTo(std::string::npos, into); }
 
 TextFile& StandardInput() {
     static TextFile input;

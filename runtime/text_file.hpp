@@ -6,13 +6,15 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/bounded.hpp"
 #include "runtime/platform.hpp"
 
 class TextFile {
 public:
-    static constexpr int kBufferSize = 128;
+    static constexpr int kBufferSize = 128;      // what a disk file holds back when written
+    static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
     TextFile() = default;
     explicit TextFile(std::string_view name) { Bind(name); }
@@ -31,7 +33,7 @@ public:
     void Close();       // writes out the buffer; closing a closed file is an error
 
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
-    std::string ReadFullLine();  // the whole line, however long
+    void ReadFullLine(std::string& into);  // appends the whole line, however long
     bool AtEnd();
 
     // One write statement each. Disk files keep a 128-byte buffer; the console,
@@ -52,7 +54,7 @@ private:
     void WriteOut();
     void Fail(int error);
     int Peek();
-    std::string ReadLineUpTo(std::size_t limit);
+    void ReadLineUpTo(std::size_t limit, std::string& line);
 
     std::string name_;
     State state_ = State::Closed;
@@ -62,9 +64,11 @@ private:
     bool console_ = false;
     bool lineEndFirst_ = false;  // appended text must begin on a line of its own
     bool skipLineFeed_ = false;  // a LF right after a CR belongs to that line end
-    std::array<char, kBufferSize> buffer_{};
-    int used_ = 0;  // bytes in the buffer
-    int next_ = 0;  // reading: the next byte in the buffer
+    std::array<char, kBufferSize> buffer_{};  // writing
+    int used_ = 0;                            // bytes in the write buffer
+    std::vector<char> input_;                 // reading
+    int inputUsed_ = 0;                       // bytes in the read buffer
+    int next_ = 0;                            // the next byte to read
 };
 
 // The two files that exist from start-up to the end of the run.
