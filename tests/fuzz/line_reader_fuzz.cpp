@@ -1,0 +1,80 @@
+// Text files over arbitrary bytes: reading lines (CR, CR LF and LF end a line,
+// ^Z ends the text, long lines are cut to 255 or read whole) against a plain
+// restatement of the rule, and appending after the ^Z cut. The first byte
+// chooses how; the rest is the file.
+#include "fuzz/fuzz_input.hpp"
+#include "fuzz/memory_platform.hpp"
+#include "runtime/io_error.hpp"
+#include "runtime/text_file.hpp"
+
+namespace {
+
+constexpr char kEndMark = 26;
+
+std::vector<std::string> ExpectedLines(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find(kEndMark));
+    std::vector<std::string> lines;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
+        lines.emplace_back(bytes.substr(i, end - i));
+        i = end + 1;
+        if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+    }
+    return lines;
+}
+
+std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
+    const std::size_t searchFrom = bytes.size() > 128 ? bytes.size() - 128 : 0;
+    const std::size_t mark = bytes.find(kEndMark, searchFrom);
+    std::string text(bytes.substr(0, mark));
+    if (!text.empty() && text.back() != '\r' && text.back() != '\n') text += "\r\n";
+    return text + std::string(line) + "\r\n";
+}
+
+void Read(std::string_view bytes, bool whole) {
+    const std::vector<std::string> expected = ExpectedLines(bytes);
+    TextFile file("F");
+    file.OpenRead();
+    std::size_t count = 0;
+    while (!file.AtEnd()) {
+        FUZZ_CHECK(count < expected.size());
+        std::string line;
+        if (whole)
+            file.ReadFullLine(line);
+        else
+            line = file.ReadLine().Str();
+        FUZZ_CHECK(line == (whole ? expected[count] : expected[count].substr(0, 255)));
+        ++count;
+    }
+    FUZZ_CHECK(count == expected.size());
+    // Past the end a read gives the empty line and the test stays true.
+    FUZZ_CHECK(file.ReadLine().Empty() && file.AtEnd());
+    file.Close();
+    FUZZ_CHECK(TakeIoError() == 0);
+}
+
+void Append(std::string_view bytes, std::string_view line) {
+    TextFile file("F");
+    file.OpenAppend();
+    file.WriteLine(line);
+    file.Close();
+    FUZZ_CHECK(TakeIoError() == 0);
+    FUZZ_CHECK(memory_platform::GetFile("F") == ExpectedAppend(bytes, line));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    memory_platform::Reset();
+    TakeIoError();
+    const std::string_view bytes = AsText(data + 1, size - 1);
+    memory_platform::PutFile("F", bytes);
+    switch (data[0] % 3) {
+        case 0: Read(bytes, false); break;
+        case 1: Read(bytes, true); break;
+        default: Append(bytes, std::string(static_cast<std::size_t>(data[0] / 3), 'r')); break;
+    }
+    return 0;
+}

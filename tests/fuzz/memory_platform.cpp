@@ -1,0 +1,164 @@
+// The platform operations over files held in memory. Names are taken exactly
+// as given; directories always exist; the clock stands still.
+#include "fuzz/memory_platform.hpp"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+
+#include "runtime/platform.hpp"
+
+namespace {
+
+struct OpenFile {
+    std::string name;
+    std::int64_t position = 0;
+};
+
+struct State {
+    std::map<std::string, std::string, std::less<>> files;
+    std::map<platform::Handle, OpenFile> open;
+    platform::Handle next = 10;
+    std::string console;
+};
+
+State& Memory() {
+    static State state;
+    return state;
+}
+
+int Open(std::string_view path, platform::Handle& handle) {
+    State& memory = Memory();
+    handle = memory.next++;
+    memory.open[handle] = {std::string(path), 0};
+    return 0;
+}
+
+}  // namespace
+
+namespace memory_platform {
+
+void Reset() { Memory() = State(); }
+
+void PutFile(std::string_view name, std::string_view bytes) { Memory().files[std::string(name)] = std::string(bytes); }
+
+std::optional<std::string> GetFile(std::string_view name) {
+    const auto it = Memory().files.find(name);
+    if (it == Memory().files.end()) return std::nullopt;
+    return it->second;
+}
+
+const std::string& ConsoleBytes() { return Memory().console; }
+
+}  // namespace memory_platform
+
+namespace platform {
+
+int FileOpen(std::string_view path, Access, Handle& handle) {
+    if (path.empty() || Memory().files.find(path) == Memory().files.end()) return ENOENT;
+    return Open(path, handle);
+}
+
+int FileCreate(std::string_view path, Handle& handle) {
+    if (path.empty()) return ENOENT;
+    Memory().files[std::string(path)].clear();
+    return Open(path, handle);
+}
+
+int FileCreateNew(std::string_view path, Handle& handle) {
+    if (Memory().files.find(path) != Memory().files.end()) return EEXIST;
+    return FileCreate(path, handle);
+}
+
+bool MeansAlreadyExists(int error) { return error == EEXIST; }
+
+int FileRead(Handle handle, char* buffer, int size, int& got) {
+    got = 0;
+    if (handle == StandardInput()) return 0;
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end()) return EBADF;
+    const std::string& bytes = Memory().files[it->second.name];
+    const std::int64_t left = static_cast<std::int64_t>(bytes.size()) - it->second.position;
+    if (left <= 0) return 0;
+    got = static_cast<int>(std::min<std::int64_t>(left, size));
+    std::memcpy(buffer, bytes.data() + it->second.position, static_cast<std::size_t>(got));
+    it->second.position += got;
+    return 0;
+}
+
+int FileWrite(Handle handle, const char* data, int size) {
+    if (handle == StandardOutput()) {
+        Memory().console.append(data, static_cast<std::size_t>(size));
+        return 0;
+    }
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end()) return EBADF;
+    std::string& bytes = Memory().files[it->second.name];
+    const auto at = static_cast<std::size_t>(it->second.position);
+    if (bytes.size() < at + static_cast<std::size_t>(size)) bytes.resize(at + static_cast<std::size_t>(size));
+    bytes.replace(at, static_cast<std::size_t>(size), data, static_cast<std::size_t>(size));
+    it->second.position += size;
+    return 0;
+}
+
+int FileSeek(Handle handle, std::int64_t position) {
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end() || position < 0) return EINVAL;
+    it->second.position = position;
+    return 0;
+}
+
+int FileSeekEnd(Handle handle, std::int64_t& size) {
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end()) return EINVAL;
+    size = it->second.position = static_cast<std::int64_t>(Memory().files[it->second.name].size());
+    return 0;
+}
+
+int FileSetEnd(Handle handle) {
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end()) return EINVAL;
+    Memory().files[it->second.name].resize(static_cast<std::size_t>(it->second.position));
+    return 0;
+}
+
+int FileClose(Handle handle) { return Memory().open.erase(handle) == 1 ? 0 : EBADF; }
+
+bool FileIsDevice(Handle) { return false; }
+
+int FileDelete(std::string_view path) {
+    const auto it = Memory().files.find(path);
+    if (it == Memory().files.end()) return ENOENT;
+    Memory().files.erase(it);
+    return 0;
+}
+
+int FileReplace(std::string_view from, std::string_view to) {
+    const auto it = Memory().files.find(from);
+    if (it == Memory().files.end()) return ENOENT;
+    std::string bytes = std::move(it->second);
+    Memory().files.erase(it);
+    Memory().files[std::string(to)] = std::move(bytes);
+    return 0;
+}
+
+Handle StandardInput() { return 0; }
+Handle StandardOutput() { return 1; }
+
+std::string CurrentDirectory() { return "\\"; }
+int ChangeDirectory(std::string_view) { return 0; }
+int MakeDirectory(std::string_view) { return 0; }
+
+Date LocalDate() { return {2026, 12, 7, 1}; }
+Time LocalTime() { return {21, 5, 9, 0}; }
+
+std::string ProgramPath() { return "\\FIDO\\TOLVEX.EXE"; }
+std::vector<std::string> Arguments(int argc, char** argv) { return {argv + std::min(argc, 1), argv + argc}; }
+void StartProcess() {}
+void EndProcess(unsigned) { std::abort(); }  // no fuzz target ends the process
+std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
+int ProcessId() { return 4711; }
+void Pause(int) {}
+
+}  // namespace platform

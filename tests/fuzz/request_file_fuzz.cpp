@@ -1,0 +1,66 @@
+// An existing request file, cleaned of repeats and appended to with the
+// duplicate check on: every line it held before is still there, once, in its
+// order and whole; every request not there before is added; the flow file is made; the
+// busy flag is gone. The input is the request file's bytes.
+#include "config/configuration.hpp"
+#include "fuzz/fuzz_input.hpp"
+#include "fuzz/memory_platform.hpp"
+#include "outbound/request_files.hpp"
+#include "runtime/io_error.hpp"
+
+#include <set>
+
+namespace {
+
+// The lines the file holds as text: up to the first ^Z, ended by CR, CR LF or LF.
+std::vector<std::string> TextLines(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find('\x1a'));
+    std::vector<std::string> lines;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
+        lines.emplace_back(bytes.substr(i, end - i));
+        i = end + 1;
+        if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+    }
+    return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    memory_platform::Reset();
+    TakeIoError();
+    Settings settings;
+    settings.Outbound = "C:\\FIDO";
+    settings.DefaultOutbound = "OUT";
+    settings.CheckDupes = true;
+    settings.CreateClo = true;
+    const NodeAddress node{2, 4600, 36, 0};
+    const OutboundTarget target = OutboundNames(node, settings, 2);
+    const std::string_view before = AsText(data, size);
+    memory_platform::PutFile(target.RequestFile, before);
+
+    Requests requests;
+    requests.RequestList = {"a.zip b.zip!!pw", "A.ZIP  a.zip x"};
+    ActivityLog log;
+    TextFile console("CON");
+    console.Create();
+    WriteRequests(node, target, requests, settings, log, console);
+    FUZZ_CHECK(TakeIoError() == 0);
+
+    std::vector<std::string> expected;
+    std::set<std::string> seen;
+    for (const std::string& line : TextLines(before))
+        if (seen.insert(line).second) expected.push_back(line);
+    // Only what the file held counts as present: a word asked twice is written twice.
+    for (const char* request : {"a.zip", "b.zip !pw", "A.ZIP", "a.zip", "x"})
+        if (seen.count(request) == 0) expected.push_back(request);
+    std::string file;
+    for (const std::string& line : expected) file += line + "\r\n";
+    FUZZ_CHECK(memory_platform::GetFile(target.RequestFile) == file);
+    FUZZ_CHECK(memory_platform::GetFile(target.FlowFile) == "");
+    FUZZ_CHECK(!memory_platform::GetFile(target.BusyFlag));
+    FUZZ_CHECK(!memory_platform::GetFile(target.TargetDir + "\\" + target.FileStem + ".tmp"));
+    return 0;
+}

@@ -1,0 +1,67 @@
+// The items of a command line into the request list and the address text,
+// "@" list files included, then the file-name check and the request text of
+// every word. The input is the list file's bytes, a NUL, and the items one a
+// line; every "@" item reads the same list bytes; "/" alone reads them as the
+// two prompt answers.
+#include "config/configuration.hpp"
+#include "config/text_helpers.hpp"
+#include "front/requests.hpp"
+#include "front/run_stop.hpp"
+#include "fuzz/fuzz_input.hpp"
+#include "fuzz/memory_platform.hpp"
+#include "outbound/request_files.hpp"
+#include "runtime/io_error.hpp"
+
+namespace {
+
+void CheckRequestTexts(const Requests& requests) {
+    for (const BoundedString& line : requests.RequestList) {
+        std::string word;
+        const std::string normal = NormalizeLine(line).Str() + " ";
+        for (char c : normal) {
+            if (c != ' ') {
+                word.push_back(c);
+                continue;
+            }
+            const BoundedString text = RequestText(BoundedString(word));
+            const std::size_t at = word.find("!!");
+            // The first "!!" becomes " !", cut at 255 characters; nothing else changes.
+            const std::string expected =
+                at == std::string::npos ? word : word.substr(0, at) + " !" + word.substr(at + 2);
+            FUZZ_CHECK(text.View() == std::string_view(expected).substr(0, BoundedString::kCapacity));
+            word.clear();
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    memory_platform::Reset();
+    TakeIoError();
+    const std::vector<std::string_view> parts = Parts(AsText(data, size), '\0', 2);
+    CommandLine args{"\\FIDO\\TOLVEX.EXE", {}};
+    for (std::string_view item : Parts(parts[1], '\n', 64)) {
+        if (item.empty()) continue;
+        args.arguments.emplace_back(item);
+        if (item.front() == '@') memory_platform::PutFile(item.substr(1), parts[0]);
+    }
+    memory_platform::PutFile("STDIN", parts[0]);
+    Settings settings;
+    settings.DefaultNode = "12";
+    TextFile input("STDIN");
+    input.OpenRead();
+    TextFile console("CON");
+    console.Create();
+    try {
+        const Requests requests = GatherRequests(args, settings, input, console);
+        FUZZ_CHECK(requests.RequestLineCount() >= 1 && requests.RequestLineCount() <= kRequestLineCapacity);
+        FUZZ_CHECK(!IoErrorPending());
+        CheckRequestTexts(requests);
+        CheckRequestList(requests);
+    } catch (const RunStop& stop) {
+        FUZZ_CHECK(stop.lines.size() == 1);
+    }
+    TakeIoError();
+    return 0;
+}
