@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -115,6 +116,33 @@ void Job::ConfigureStandard(const std::vector<std::string>& extra) const {
     Configure(lines);
 }
 
+namespace {
+
+// Runs the program on a new terminal and reads what it shows there, with the
+// terminal's own line-end mapping undone.
+RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options) {
+    int terminal = -1;
+    const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(125);
+        if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    RunResult result;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(terminal, buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+    close(terminal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    for (std::size_t at; (at = result.out.find("\r\r\n")) != std::string::npos;) result.out.erase(at, 1);
+    return result;
+}
+
+}  // namespace
+
 RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& options) const {
     std::vector<std::string> argv;
     if (build_ == Build::Win32) argv.push_back("wine");
@@ -123,6 +151,7 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
     std::vector<char*> pointers;
     for (std::string& a : argv) pointers.push_back(a.data());
     pointers.push_back(nullptr);
+    if (options.output == Output::Terminal) return RunOnTerminal(dir_.Path(), pointers, options);
 
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return {};
@@ -140,6 +169,7 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
         if (out[0] >= 0) close(out[0]);
         if (chdir(dir_.Path().c_str()) != 0) _exit(125);
         setenv("WINEDEBUG", "-all", 1);
+        if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
         if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
         execvp(pointers[0], pointers.data());
         _exit(127);

@@ -18,13 +18,23 @@ struct RunResult {
     int exitCode = -1;
 };
 
-enum class Output { Pipe, DiskFull, ClosedPipe };
+enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
 
 struct RunOptions {
     std::string input;            // standard input
     bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count
-    Output output = Output::Pipe;  // where standard output goes; only a pipe is read back
+    Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
+    std::string locale;            // LC_ALL for the run, when not empty
 };
+
+inline RunOptions Typing(std::string input) { RunOptions o; o.input = std::move(input); return o; }
+inline RunOptions AsNobody() { RunOptions o; o.unprivileged = true; return o; }
+inline RunOptions WritingTo(Output output, std::string locale = "") {
+    RunOptions o;
+    o.output = output;
+    o.locale = std::move(locale);
+    return o;
+}
 
 // One job's folder: prog/ holds the program (and its configuration), fido/ is
 // the outbound; the program runs with the folder as its current directory.

@@ -225,7 +225,7 @@ TEST(OutboundPosix, PointFolderThatCannotBeMade) {
     job.ConfigureStandard();
     job.dir().MakeDir("fido/out");
     chmod(job.dir().At("fido/out").c_str(), 0555);
-    const RunResult run = job.Run({"a.zip", "/36.7", "/37"}, {.input = "", .unprivileged = true});
+    const RunResult run = job.Run({"a.zip", "/36.7", "/37"}, AsNobody());
     EXPECT_EQ(run.out, Console({" Error! Unable to open " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.pnt\\00000007.req"}));
 }
 

@@ -94,16 +94,16 @@ TEST_P(Requests, PromptMode) {
     const Job job(build());
     job.ConfigureStandard();
     for (const std::string& typed : {std::string("a.zip b!!pw\r\n/36 .1\r\n"), std::string("a.zip b!!pw\n/36 .1\n")}) {
-        const RunResult run = job.Run({"/"}, {.input = typed, .unprivileged = false});
+        const RunResult run = job.Run({"/"}, Typing(typed));
         EXPECT_EQ(run.out, Console({"Request file(s): At node(s): ", " a.zip -> 2:4600/36.0", " b !pw -> 2:4600/36.0",
                                     " a.zip -> 2:4600/12.1", " b !pw -> 2:4600/12.1", "", "Have a nice day! =)"}));
     }
     // An empty address answer asks DEFAULTNODE; an empty file answer is no file.
-    EXPECT_EQ(job.Run({"/"}, {.input = "c.zip\r\n\r\n", .unprivileged = false}).out,
+    EXPECT_EQ(job.Run({"/"}, Typing("c.zip\r\n\r\n")).out,
               Console({"Request file(s): At node(s): ", " c.zip -> 2:4600/12.0", "", "Have a nice day! =)"}));
-    EXPECT_EQ(job.Run({"/"}, {.input = "\r\n36\r\n", .unprivileged = false}).out,
+    EXPECT_EQ(job.Run({"/"}, Typing("\r\n36\r\n")).out,
               Console({"Request file(s): At node(s): ", kNoFile}));
-    EXPECT_EQ(job.Run({"/"}, {.input = "c.zip\r\n   \r\n", .unprivileged = false}).out,
+    EXPECT_EQ(job.Run({"/"}, Typing("c.zip\r\n   \r\n")).out,
               Console({"Request file(s): At node(s): ", kNoAddress}));
 }
 

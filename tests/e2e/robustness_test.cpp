@@ -54,7 +54,7 @@ TEST_P(Robustness, AConsoleThatCannotBeWrittenCostsNoRequest) {
     const Job job(build());
     job.ConfigureStandard({"CREATECLO YES", "LOG " + job.ConfigPath("t.log")});
     for (const Output output : {Output::DiskFull, Output::ClosedPipe}) {
-        const RunResult run = job.Run({"a.zip", "b.zip", "/36", "/37.1"}, {.input = "", .unprivileged = false, .output = output});
+        const RunResult run = job.Run({"a.zip", "b.zip", "/36", "/37.1"}, WritingTo(output));
         EXPECT_EQ(run.exitCode, 0);
     }
     EXPECT_EQ(job.dir().Read(Out(job, "11f80024.req")), "a.zip\r\nb.zip\r\na.zip\r\nb.zip\r\n");

@@ -122,7 +122,7 @@ TEST(StartupPosix, ReadOnlyConfigurationIsRead) {
     job.ConfigureStandard();
     chmod(job.dir().At("prog/tolvex.cfg").c_str(), 0444);
     chmod(job.dir().At("fido").c_str(), 0777);
-    const RunResult run = job.Run({"a.zip", "/36"}, {.input = "", .unprivileged = true});
+    const RunResult run = job.Run({"a.zip", "/36"}, AsNobody());
     EXPECT_EQ(run.out, Console({" a.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
 }
 
@@ -130,6 +130,29 @@ TEST(StartupPosix, ConfigurationThatIsAFolderIsMissing) {
     const Job job(Build::Posix);
     job.dir().MakeDir("prog/tolvex.cfg");
     EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" Error! Unable to open tolvex.cfg"}));
+}
+
+}  // namespace
+
+namespace {
+
+// On a terminal the program's own Russian texts appear in the terminal's
+// character set; what echoes the user's input, and every pipe, keep the bytes.
+TEST(StartupPosix, TerminalShowsMessagesInItsCharacterSet) {
+    const Job job(Build::Posix);
+    job.Configure({"; no default node"});
+    RunOptions terminal = WritingTo(Output::Terminal, "C.UTF-8");
+    EXPECT_EQ(job.Run({"a.zip"}, terminal).out, Console({" Ошибка! Отсутствует адрес в DefaultNode."}));
+    job.Configure({"DEFAULTNODE 12"});
+    EXPECT_EQ(job.Run({"\xa0\xa1.zip", "/x"}, terminal).out, Console({" Ошибка в написании адреса!"}));
+    EXPECT_EQ(job.Run({"a.zip", "@\xa0.txt", "/1"}, terminal).out, Console({" Error! Unable to open \xa0.txt"}));
+    // A character set without Cyrillic letters gets the bytes as they are.
+    terminal.locale = "C";
+    job.Configure({"; no default node"});
+    EXPECT_EQ(job.Run({"a.zip"}, terminal).out, Console({kNoDefaultNode}));
+    // A pipe always gets the bytes as they are.
+    EXPECT_EQ(job.Run({"a.zip"}, WritingTo(Output::Pipe, "C.UTF-8")).out,
+              Console({kNoDefaultNode}));
 }
 
 }  // namespace
