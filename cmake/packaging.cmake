@@ -77,3 +77,7 @@ if(TARGET tolvex_win32)
   list(APPEND package_outputs ${TOLVEX_WIN32_ZIP})
 endif()
 add_custom_target(packages DEPENDS ${package_outputs})
+
+if(TOLVEX_TESTS)
+  add_subdirectory(tests/packaging)
+endif()

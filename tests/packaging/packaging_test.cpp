@@ -1,0 +1,355 @@
+// What a sysop gets: the README's example is what the program really prints
+// and leaves behind; a link on the PATH finds the configuration beside the
+// real program; `cmake --install`, the Debian package and the Windows ZIP put
+// a program that runs, its manual and its sample configuration where they
+// belong.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/scratch.hpp"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ShellRun {
+    std::string out;  // standard output, byte for byte
+    int status = -1;
+};
+
+// Runs a shell command line; its standard error is left to the test's log.
+ShellRun Shell(const std::string& command) {
+    ShellRun run;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return run;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
+    return run;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+bool OnPath(const std::string& tool) { return Shell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
+
+bool ToolsRequired() {
+    const char* value = std::getenv("TOLVEX_REQUIRE_TOOLS");
+    return value != nullptr && std::string_view(value) == "1";
+}
+
+// A missing tool skips the case, visibly; where the tools are required it fails.
+#define NEED(condition, what)                                   \
+    do {                                                        \
+        if (!(condition)) {                                     \
+            if (ToolsRequired()) FAIL() << what << " is missing"; \
+            GTEST_SKIP() << what << " is missing";              \
+        }                                                       \
+    } while (false)
+
+std::string ReadFile(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    std::string bytes;
+    if (f == nullptr) return bytes;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    std::fclose(f);
+    return bytes;
+}
+
+std::string Crlf(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    return text;
+}
+
+std::string Banner() {
+    return Crlf({"", std::string("Tolvex/w32 v") + TOLVEX_VERSION + " (released " + TOLVEX_RELEASE_DATE +
+                         " by the tolvex developers)",
+                 ""});
+}
+
+std::string BannerAndUsage() {
+    return Banner() + Crlf({"  Usage: tolvex [/c:newcfg] file1 @file file2!!password [node1 node2]",
+                            "     or: tolvex [/c:newcfg] /", "Example: tolvex pntlist.zip /36", ""});
+}
+
+std::string Source(const std::string& relative) { return std::string(TOLVEX_SOURCE_DIR) + "/" + relative; }
+
+// The sample configuration with its OUTBOUND and LOG lines pointed elsewhere,
+// as the build makes its demo configuration.
+std::string SampleConfiguration(const std::string& outbound, const std::string& log) {
+    std::string sample = ReadFile(Source("examples/tolvex.cfg"));
+    sample = std::regex_replace(sample, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
+    sample = std::regex_replace(sample, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
+    return sample;
+}
+
+void CopyProgram(const std::string& from, const std::string& to) {
+    fs::create_directories(fs::path(to).parent_path());
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+// ---- The README's example ---------------------------------------------
+
+// The lines of the fenced block that follows `marker` in the README.
+std::vector<std::string> ReadmeBlock(const std::string& readme, const std::string& marker) {
+    std::vector<std::string> lines;
+    std::size_t at = readme.find(marker);
+    if (at == std::string::npos) return lines;
+    at = readme.find("```", at);
+    at = readme.find('\n', at) + 1;
+    const std::size_t end = readme.find("\n```", at - 1);
+    std::string block = readme.substr(at, end - at + 1);
+    for (std::size_t start = 0; start < block.size();) {
+        const std::size_t newline = block.find('\n', start);
+        lines.push_back(block.substr(start, newline - start));
+        start = newline + 1;
+    }
+    return lines;
+}
+
+struct TreeEntry {
+    std::string path;  // relative to the tree's root; folders end in "/"
+    std::string note;  // what the README says of the file
+};
+
+// An outbound tree as the README draws it: a root line, then one line per
+// entry, indented by four columns per level with the drawing characters.
+std::vector<TreeEntry> ParseTree(const std::vector<std::string>& lines) {
+    std::vector<TreeEntry> entries;
+    std::vector<std::string> folders;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        std::size_t at = 0;
+        int columns = 0;
+        while (at < line.size()) {
+            const auto c = static_cast<unsigned char>(line[at]);
+            if (c == ' ') {
+                ++at, ++columns;
+            } else if (c == 0xE2) {  // the box-drawing characters: three bytes, one column
+                at += 3, ++columns;
+            } else {
+                break;
+            }
+        }
+        const std::size_t depth = static_cast<std::size_t>(columns / 4 - 1);
+        const std::size_t blank = line.find(' ', at);
+        const std::string name = line.substr(at, blank - at);
+        const std::size_t note = blank == std::string::npos ? std::string::npos : line.find_first_not_of(' ', blank);
+        folders.resize(depth);
+        std::string path;
+        for (const std::string& folder : folders) path += folder;
+        entries.push_back({path + name, note == std::string::npos ? "" : line.substr(note)});
+        if (name.back() == '/') folders.push_back(name);
+    }
+    return entries;
+}
+
+std::set<std::string> TreeOnDisk(const std::string& root) {
+    std::set<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        std::string path = fs::relative(entry.path(), root).string();
+        if (entry.is_directory()) path += "/";
+        paths.insert(path);
+    }
+    return paths;
+}
+
+// A file matches the README's note about it: "empty..." for an empty file,
+// else its one line, where a log line's leading date and time are any.
+void ExpectFileAsNoted(const std::string& file, const std::string& note) {
+    const std::string bytes = ReadFile(file);
+    if (note.rfind("empty", 0) == 0) {
+        EXPECT_EQ(bytes, "") << file;
+        return;
+    }
+    const std::regex stamped(R"(^\d\d/\d\d \d\d:\d\d:\d\d (.*)$)");
+    std::smatch parts;
+    if (std::regex_match(note, parts, stamped)) {
+        const std::regex line(R"(\d\d/\d\d \d\d:\d\d:\d\d )" + std::regex_replace(parts[1].str(), std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)") + "\r\n");
+        EXPECT_TRUE(std::regex_match(bytes, line)) << file << " holds: " << bytes;
+    } else {
+        EXPECT_EQ(bytes, note + "\r\n") << file;
+    }
+}
+
+TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
+    const std::string readme = ReadFile(Source("README.md"));
+    ASSERT_NE(readme.find("build/tolvex pntlist.zip /36"), std::string::npos) << "the README's main job has changed";
+
+    // build/tolvex and its demo configuration, made afresh in a scratch folder.
+    ScratchDir dir;
+    const std::string outbound = dir.At("build/demo/fido");
+    fs::create_directories(outbound);
+    CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("build/tolvex"));
+    dir.Write("build/tolvex.cfg", SampleConfiguration(outbound, outbound + "/tolvex.log"));
+    const ShellRun run = Shell("cd " + Quoted(dir.Path()) + " && build/tolvex pntlist.zip /36");
+    EXPECT_EQ(run.status, 0);
+
+    const std::vector<std::string> console = ReadmeBlock(readme, "<!-- example: console -->");
+    ASSERT_FALSE(console.empty()) << "no console block after <!-- example: console --> in the README";
+    EXPECT_EQ(run.out, Crlf(console)) << "the README's console block is not what build/tolvex pntlist.zip /36 prints";
+
+    const std::vector<std::string> tree = ReadmeBlock(readme, "<!-- example: outbound -->");
+    ASSERT_FALSE(tree.empty()) << "no outbound block after <!-- example: outbound --> in the README";
+    EXPECT_EQ(tree.front(), "build/demo/fido/");
+    std::set<std::string> drawn;
+    for (const TreeEntry& entry : ParseTree(tree)) {
+        drawn.insert(entry.path);
+        if (entry.path.back() != '/') ExpectFileAsNoted(outbound + "/" + entry.path, entry.note);
+    }
+    EXPECT_EQ(drawn, TreeOnDisk(outbound)) << "the README's outbound tree is not what the run leaves behind";
+}
+
+// ---- Keeping program and configuration together ------------------------
+
+// The program kept in the FidoNet folder with its configuration, reached
+// through links elsewhere, under any name, and run from anywhere.
+TEST(Install, ALinkOnThePathFindsTheConfigurationBesideTheRealProgram) {
+    ScratchDir dir;
+    const std::string fido = dir.At("fido");
+    CopyProgram(TOLVEX_POSIX_PROGRAM, fido + "/tolvex");
+    fs::create_directories(fido + "/outbound");
+    dir.Write("fido/tolvex.cfg", Crlf({"OUTBOUND " + fido + "/outbound", "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600",
+                                       "DEFAULTNODE 12"}));
+    fs::create_directories(dir.At("bin"));
+    fs::create_directories(dir.At("elsewhere"));
+    fs::create_symlink(fido + "/tolvex", dir.At("bin/tolvex"));
+    fs::create_symlink(dir.At("bin/tolvex"), dir.At("bin/freq"));  // a link to the link, named otherwise
+
+    for (const std::string link : {"bin/tolvex", "bin/freq"}) {
+        const ShellRun run = Shell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At(link)) + " pntlist.zip /36");
+        EXPECT_EQ(run.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", "", "Have a nice day! =)"})) << link;
+    }
+    EXPECT_EQ(dir.Read("fido/outbound/out/11f80024.req"), Crlf({"pntlist.zip", "pntlist.zip"}));
+
+    // A copy in bin/ is a program of its own, with no configuration beside it.
+    CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("copy/tolvex"));
+    const ShellRun copy = Shell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At("copy/tolvex")) + " pntlist.zip /36");
+    EXPECT_EQ(copy.out, Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
+}
+
+// ---- cmake --install ---------------------------------------------------
+
+TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
+    ScratchDir dir;
+    const std::string prefix = dir.At("usr");
+    const ShellRun install = Shell(Quoted(TOLVEX_CMAKE) + " --install " + Quoted(TOLVEX_BUILD_DIR) + " --prefix " +
+                              Quoted(prefix) + " >/dev/null");
+    ASSERT_EQ(install.status, 0);
+
+    for (const char* file : {"bin/tolvex", "share/man/man1/tolvex.1.gz", "share/doc/tolvex/README.md",
+                             "share/doc/tolvex/copyright", "share/doc/tolvex/changelog.gz",
+                             "share/doc/tolvex/examples/tolvex.cfg"})
+        EXPECT_TRUE(dir.Exists(std::string("usr/") + file)) << file;
+    EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source("examples/tolvex.cfg")));
+
+    // The manual carries the build's version and date.
+    const ShellRun manual = Shell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
+    EXPECT_NE(manual.out.find(std::string(".TH TOLVEX 1 \"") + TOLVEX_RELEASE_DATE + "\" \"tolvex " + TOLVEX_VERSION + "\""),
+              std::string::npos);
+
+    // The installed program runs; beside it there is no configuration.
+    EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex")).out, BannerAndUsage());
+    EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
+              Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
+}
+
+// ---- The packages ------------------------------------------------------
+
+std::vector<std::string> DebianPackages() {
+    std::vector<std::string> found;
+    const std::string prefix = std::string("tolvex_") + TOLVEX_VERSION + "_";
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(TOLVEX_PACKAGES_DIR, ignored)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0 && entry.path().extension() == ".deb") found.push_back(entry.path().string());
+    }
+    return found;
+}
+
+TEST(Packages, DebianPackageInstallsAndRuns) {
+    NEED(OnPath("dpkg") && OnPath("dpkg-deb"), "dpkg");
+    const std::vector<std::string> packages = DebianPackages();
+    ASSERT_EQ(packages.size(), 1u) << "expected one tolvex_" << TOLVEX_VERSION << "_*.deb in " << TOLVEX_PACKAGES_DIR;
+    const std::string deb = packages.front();
+
+    const ShellRun fields = Shell("dpkg-deb -f " + Quoted(deb) + " Package Version Depends");
+    EXPECT_NE(fields.out.find("Package: tolvex\n"), std::string::npos) << fields.out;
+    EXPECT_NE(fields.out.find(std::string("Version: ") + TOLVEX_VERSION + "\n"), std::string::npos) << fields.out;
+    EXPECT_NE(fields.out.find("libc6"), std::string::npos) << fields.out;
+
+    ScratchDir root;
+    ASSERT_EQ(Shell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).status, 0);
+    for (const std::string& path : TreeOnDisk(root.Path()))
+        EXPECT_EQ(path.rfind("usr", 0), 0u) << "a file outside /usr: " << path;
+    for (const char* file : {"usr/bin/tolvex", "usr/share/man/man1/tolvex.1.gz", "usr/share/doc/tolvex/copyright",
+                             "usr/share/doc/tolvex/changelog.gz", "usr/share/doc/tolvex/examples/tolvex.cfg"})
+        EXPECT_TRUE(root.Exists(file)) << file;
+
+    EXPECT_EQ(Shell(Quoted(root.At("usr/bin/tolvex"))).out, BannerAndUsage());
+}
+
+TEST(Packages, DebianPackageIsLintianClean) {
+    NEED(OnPath("lintian"), "lintian");
+    const std::vector<std::string> packages = DebianPackages();
+    ASSERT_EQ(packages.size(), 1u);
+    const ShellRun lintian = Shell("lintian --fail-on error,warning " + Quoted(packages.front()) + " 2>&1");
+    EXPECT_EQ(lintian.status, 0) << lintian.out;
+}
+
+TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
+    NEED(!std::string_view(TOLVEX_WIN32_ZIP).empty(), "the Windows program (mingw-w64)");
+    NEED(OnPath("wine"), "wine");
+    const std::string zip = TOLVEX_WIN32_ZIP;
+
+    const ShellRun listing = Shell(Quoted(TOLVEX_CMAKE) + " -E tar tf " + Quoted(zip));
+    std::set<std::string> names;
+    for (std::size_t start = 0; start < listing.out.size();) {
+        const std::size_t newline = listing.out.find('\n', start);
+        names.insert(listing.out.substr(start, newline - start));
+        start = newline + 1;
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"README.md", "tolvex.cfg", "tolvex.exe", "tolvex.txt"}));
+
+    ScratchDir dir;
+    ASSERT_EQ(Shell("cd " + Quoted(dir.Path()) + " && " + Quoted(TOLVEX_CMAKE) + " -E tar xf " + Quoted(zip)).status, 0);
+    const std::string sample = ReadFile(Source("examples/tolvex.cfg"));
+    EXPECT_EQ(dir.Read("tolvex.cfg"), std::regex_replace(sample, std::regex("\n"), "\r\n"));
+    EXPECT_EQ(dir.Read("tolvex.txt").rfind("\xEF\xBB\xBFTOLVEX(1)", 0), 0u) << "tolvex.txt: UTF-8 with its mark";
+    EXPECT_NE(dir.Read("tolvex.txt").find("\r\n"), std::string::npos);
+
+    const std::string wine = "cd " + Quoted(dir.Path()) + " && WINEDEBUG=-all wine tolvex.exe";
+    EXPECT_EQ(Shell(wine + " 2>/dev/null").out, BannerAndUsage());
+
+    // The sample as shipped, with only its outbound and log put where wine
+    // finds them: the main job works.
+    std::string windowsPath = "Z:" + dir.At("fido");
+    for (char& c : windowsPath)
+        if (c == '/') c = '\\';
+    fs::create_directories(dir.At("fido"));
+    dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(windowsPath, windowsPath + "\\TOLVEX.LOG"),
+                                               std::regex("\n"), "\r\n"));
+    const ShellRun job = Shell(wine + " pntlist.zip /36 2>/dev/null");
+    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(dir.Read("fido/OUT/11f80024.req"), "pntlist.zip\r\n");
+    EXPECT_TRUE(dir.Exists("fido/OUT/11f80024.clo"));
+    EXPECT_TRUE(dir.Exists("fido/TOLVEX.LOG"));
+}
+
+}  // namespace
