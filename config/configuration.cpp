@@ -73,14 +73,17 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
 
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
     Settings settings;
-    TextFile config(ChooseConfigFile(args, program, settings).View());
+    const BoundedString path = ChooseConfigFile(args, program, settings);
+    TextFile config(path.View());
     config.OpenRead();
     while (!config.AtEnd())
         if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
-    config.Close();
-    // A read that failed part-way has ended the reading; it must not silence
-    // the console for the rest of the run.
+    // A configuration that could not be read to its end would run the job on
+    // half its settings.
+    const bool readFailed = TakeIoError() != 0;
+    if (config.IsOpen()) config.Close();
     TakeIoError();
+    if (readFailed) StopRunNaming(text::kUnableToOpen, path.View());
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')
         DeleteText(settings.Outbound, settings.Outbound.Length(), 1);
     return settings;

@@ -9,10 +9,11 @@ void OpenLog(ActivityLog& log, std::string_view name) {
     if (log.LogEnabled) CloseLog(log);
     log.LogEnabled = true;
     log.LogFile.Bind(name);
+    // A log that is there but cannot be opened is left as it is, not emptied.
     if (FileExists(name))
         log.LogFile.OpenAppend();
     else
-        log.LogFile.Create();
+        log.LogFile.CreateNew();
     // A log that cannot be opened must not leave an error behind: the next
     // configuration line would not be read.
     if (TakeIoError() != 0) log.LogEnabled = false;

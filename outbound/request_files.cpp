@@ -13,13 +13,14 @@
 
 namespace {
 
-// An existing flow file is left as it is; a failure here changes nothing else.
+// An existing flow file is left as it is, even one that cannot be opened: it
+// may name files to send. A failure here changes nothing else.
 void TouchFlowFile(const std::string& name) {
     TextFile flow(name);
     if (FileExists(name))
         flow.OpenRead();
     else
-        flow.Create();
+        flow.CreateNew();
     if (flow.IsOpen()) flow.Close();
     TakeIoError();
 }
@@ -55,6 +56,9 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
         old.ReadFullLine(lines.text);
         spans.emplace_back(start, lines.text.size() - start);
     }
+    // Lines after a ^Z in the middle are requests all the same to a mailer
+    // that reads to the end: such a file is only added to, never rewritten.
+    const bool textAfterEndMark = old.TextAfterEndMark();
     const bool readFailed = TakeIoError() != 0;
     if (old.IsOpen()) old.Close();
     TakeIoError();
@@ -65,7 +69,7 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
         const std::string_view line(lines.text.data() + start, length);
         if (lines.present.insert(line).second) content.append(line).append("\r\n");
     }
-    if (readFailed) return;
+    if (readFailed || textAfterEndMark) return;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.
@@ -95,7 +99,8 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
         if (settings.CheckDupes) CleanRequestFile(target, existing);
         request.OpenAppend();
     } else {
-        request.Create();
+        // A request file that is there but cannot be opened is reported, never emptied.
+        request.CreateNew();
     }
     if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
 

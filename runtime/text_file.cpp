@@ -60,6 +60,17 @@ void TextFile::Create() {
     Attach(error, handle, true, State::Writing);
 }
 
+void TextFile::CreateNew() {
+    if (IsOpen()) Close();
+    if (name_.empty()) {
+        Attach(0, platform::StandardOutput(), false, State::Writing);
+        return;
+    }
+    platform::Handle handle = platform::kNoHandle;
+    const int error = platform::FileCreateNew(name_, handle);
+    Attach(error, handle, true, State::Writing);
+}
+
 void TextFile::OpenAppend() {
     if (IsOpen()) Close();
     platform::Handle handle = platform::kNoHandle;
@@ -187,6 +198,12 @@ bool TextFile::AtEnd() {
     if (IoErrorPending() || state_ != State::Reading) return true;
     const int c = Peek();
     return c < 0 || c == kEndMark;
+}
+
+bool TextFile::TextAfterEndMark() {
+    if (IoErrorPending() || state_ != State::Reading || Peek() != kEndMark) return false;
+    while (Peek() == kEndMark) ++next_;
+    return Peek() >= 0;
 }
 
 // Appends at most `limit` characters of the next line to `line`.

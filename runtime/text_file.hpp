@@ -29,12 +29,15 @@ public:
 
     void OpenRead();    // an existing file; the empty name is standard input
     void Create();      // created or emptied; the empty name is standard output
+    void CreateNew();   // created, and only if it does not exist yet; never empties one
     void OpenAppend();  // an existing file, written at its end after the ^Z cut
     void Close();       // writes out the buffer; closing a closed file is an error
 
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
     void ReadFullLine(std::string& into);  // appends the whole line, however long
     bool AtEnd();
+    // At a ^Z: whether anything but more ^Z follows it. Reads past it.
+    bool TextAfterEndMark();
 
     // One write statement each. Disk files keep a 128-byte buffer; the console,
     // devices and pipes get each statement in one piece, as soon as it is made.
