@@ -49,27 +49,21 @@ void TextFile::OpenRead() {
     Attach(error, handle, true, State::Reading);
 }
 
-void TextFile::Create() {
+// The empty name writes to standard output; any other is made by `make`.
+void TextFile::OpenForWriting(int (*make)(std::string_view, platform::Handle&)) {
     if (IsOpen()) Close();
     if (name_.empty()) {
         Attach(0, platform::StandardOutput(), false, State::Writing);
         return;
     }
     platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileCreate(name_, handle);
+    const int error = make(name_, handle);
     Attach(error, handle, true, State::Writing);
 }
 
-void TextFile::CreateNew() {
-    if (IsOpen()) Close();
-    if (name_.empty()) {
-        Attach(0, platform::StandardOutput(), false, State::Writing);
-        return;
-    }
-    platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileCreateNew(name_, handle);
-    Attach(error, handle, true, State::Writing);
-}
+void TextFile::Create() { OpenForWriting(platform::FileCreate); }
+
+void TextFile::CreateNew() { OpenForWriting(platform::FileCreateNew); }
 
 void TextFile::OpenAppend() {
     if (IsOpen()) Close();

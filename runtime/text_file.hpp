@@ -52,6 +52,7 @@ private:
     enum class State { Closed, Reading, Writing };
 
     bool Attach(int error, platform::Handle handle, bool owned, State state);
+    void OpenForWriting(int (*make)(std::string_view, platform::Handle&));
     void CutAtEndMark();
     void Put(std::string_view bytes);
     void WriteOut();
