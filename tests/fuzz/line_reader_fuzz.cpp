@@ -48,8 +48,12 @@ void Read(std::string_view bytes, bool whole) {
         ++count;
     }
     FUZZ_CHECK(count == expected.size());
-    // Past the end a read gives the empty line and the test stays true.
+    // At the end a read gives the empty line and the test stays true.
     FUZZ_CHECK(file.ReadLine().Empty() && file.AtEnd());
+    // Whether the text goes on after the ^Z that ended the reading.
+    const std::size_t mark = bytes.find(kEndMark);
+    FUZZ_CHECK(file.TextAfterEndMark() ==
+               (mark != std::string_view::npos && bytes.find_first_not_of(kEndMark, mark) != std::string_view::npos));
     file.Close();
     FUZZ_CHECK(TakeIoError() == 0);
 }

@@ -1,7 +1,8 @@
 // An existing request file, cleaned of repeats and appended to with the
 // duplicate check on: every line it held before is still there, once, in its
-// order and whole; every request not there before is added; the flow file is made; the
-// busy flag is gone. The input is the request file's bytes.
+// order and whole, and a file with text after a ^Z is only added to; every
+// request not there before is added; the flow file is made; the busy flag is
+// gone. The input is the request file's bytes.
 #include "config/configuration.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
@@ -49,15 +50,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteRequests(node, target, requests, settings, log, console);
     FUZZ_CHECK(TakeIoError() == 0);
 
-    std::vector<std::string> expected;
-    std::set<std::string> seen;
-    for (const std::string& line : TextLines(before))
-        if (seen.insert(line).second) expected.push_back(line);
-    // Only what the file held counts as present: a word asked twice is written twice.
-    for (const char* request : {"a.zip", "b.zip !pw", "A.ZIP", "a.zip", "x"})
-        if (seen.count(request) == 0) expected.push_back(request);
     std::string file;
-    for (const std::string& line : expected) file += line + "\r\n";
+    std::set<std::string> seen;
+    const std::size_t mark = before.find('\x1a');
+    const bool textAfterMark =
+        mark != std::string_view::npos && before.find_first_not_of('\x1a', mark) != std::string_view::npos;
+    if (textAfterMark) {
+        // Added to as it is: cut at a ^Z in its last 128 bytes, the new lines
+        // on a line of their own.
+        const std::size_t cut = before.find('\x1a', before.size() > 128 ? before.size() - 128 : 0);
+        file = std::string(before.substr(0, cut));
+        for (const std::string& line : TextLines(before)) seen.insert(line);
+    } else {
+        for (const std::string& line : TextLines(before))
+            if (seen.insert(line).second) file += line + "\r\n";
+    }
+    // Only what the file held counts as present: a word asked twice is written twice.
+    std::string added;
+    for (const char* request : {"a.zip", "b.zip !pw", "A.ZIP", "a.zip", "x"})
+        if (seen.count(request) == 0) added += std::string(request) + "\r\n";
+    if (!added.empty() && !file.empty() && file.back() != '\r' && file.back() != '\n') file += "\r\n";
+    file += added;
     FUZZ_CHECK(memory_platform::GetFile(target.RequestFile) == file);
     FUZZ_CHECK(memory_platform::GetFile(target.FlowFile) == "");
     FUZZ_CHECK(!memory_platform::GetFile(target.BusyFlag));
