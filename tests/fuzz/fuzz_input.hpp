@@ -2,6 +2,7 @@
 // check that stops a run on a broken property.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -27,6 +28,21 @@ inline std::vector<std::string_view> Parts(std::string_view input, char separato
     parts.push_back(input);
     parts.resize(count);
     return parts;
+}
+
+// The lines a text holds, worked out plainly: up to the first ^Z, each ended
+// by CR, CR LF or LF; a last line without an end counts.
+inline std::vector<std::string> TextLines(std::string_view bytes) {
+    bytes = bytes.substr(0, bytes.find('\x1a'));
+    std::vector<std::string> lines;
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const std::size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
+        lines.emplace_back(bytes.substr(i, end - i));
+        i = end + 1;
+        if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
+    }
+    return lines;
 }
 
 // A property that must hold for every input; a broken one is a finding.

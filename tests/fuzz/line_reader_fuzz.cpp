@@ -11,19 +11,6 @@ namespace {
 
 constexpr char kEndMark = 26;
 
-std::vector<std::string> ExpectedLines(std::string_view bytes) {
-    bytes = bytes.substr(0, bytes.find(kEndMark));
-    std::vector<std::string> lines;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
-        lines.emplace_back(bytes.substr(i, end - i));
-        i = end + 1;
-        if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-    }
-    return lines;
-}
-
 std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
     const std::size_t searchFrom = bytes.size() > 128 ? bytes.size() - 128 : 0;
     const std::size_t mark = bytes.find(kEndMark, searchFrom);
@@ -33,7 +20,7 @@ std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
 }
 
 void Read(std::string_view bytes, bool whole) {
-    const std::vector<std::string> expected = ExpectedLines(bytes);
+    const std::vector<std::string> expected = TextLines(bytes);
     TextFile file("F");
     file.OpenRead();
     std::size_t count = 0;

@@ -11,24 +11,6 @@
 
 #include <set>
 
-namespace {
-
-// The lines the file holds as text: up to the first ^Z, ended by CR, CR LF or LF.
-std::vector<std::string> TextLines(std::string_view bytes) {
-    bytes = bytes.substr(0, bytes.find('\x1a'));
-    std::vector<std::string> lines;
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const std::size_t end = std::min(bytes.find_first_of("\r\n", i), bytes.size());
-        lines.emplace_back(bytes.substr(i, end - i));
-        i = end + 1;
-        if (end < bytes.size() && bytes[end] == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-    }
-    return lines;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     memory_platform::Reset();
     TakeIoError();
