@@ -190,6 +190,8 @@ std::string Crlf(const std::vector<std::string>& lines) {
     return text;
 }
 
-std::string Banner() { return Crlf({"", "Tolvex/w32 v0.5.8 (released 2026-12-07 by the tolvex developers)", ""}); }
+std::string Banner() {
+    return Crlf({"", "Tolvex/w32 v" TOLVEX_VERSION " (released " TOLVEX_RELEASE_DATE " by the tolvex developers)", ""});
+}
 
 std::string Console(const std::vector<std::string>& lines) { return Banner() + Crlf(lines); }
