@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "support/scratch.hpp"
 
 enum class Build { Posix, Win32 };
+inline void PrintTo(Build build, std::ostream* out) { *out << (build == Build::Posix ? "Posix" : "Win32"); }
 
 struct RunResult {
     std::string out;  // every byte written to standard output
