@@ -33,11 +33,8 @@ std::string FormatLogLine(const platform::Date& date, const platform::Time& time
 void WriteLogLine(ActivityLog& log, std::string_view request, const NodeAddress& node) {
     if (!log.LogEnabled) return;
     log.LogFile.WriteLine(FormatLogLine(log.LogDate, platform::LocalTime(), request, node));
-    if (TakeIoError() != 0) {
-        // A full disk under the log must not cost a request: go on without it.
-        log.LogEnabled = false;
-        log.LogFile.Bind(log.LogFile.Name());
-    }
+    // A full disk under the log must not cost a request: go on without it.
+    if (TakeIoError() != 0) CloseLog(log);
 }
 
 void CloseLog(ActivityLog& log) {

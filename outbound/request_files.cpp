@@ -63,13 +63,14 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
     if (old.IsOpen()) old.Close();
     TakeIoError();
 
+    const bool rewrite = !readFailed && !textAfterEndMark;
     std::string content;
     lines.present.reserve(spans.size());
     for (const auto& [start, length] : spans) {
         const std::string_view line(lines.text.data() + start, length);
-        if (lines.present.insert(line).second) content.append(line).append("\r\n");
+        if (lines.present.insert(line).second && rewrite) content.append(line).append("\r\n");
     }
-    if (readFailed || textAfterEndMark) return;
+    if (!rewrite) return;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.

@@ -183,15 +183,3 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     return result;
 }
-
-std::string Crlf(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    return text;
-}
-
-std::string Banner() {
-    return Crlf({"", "Tolvex/w32 v" TOLVEX_VERSION " (released " TOLVEX_RELEASE_DATE " by the tolvex developers)", ""});
-}
-
-std::string Console(const std::vector<std::string>& lines) { return Banner() + Crlf(lines); }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/console_bytes.hpp"
 #include "support/scratch.hpp"
 
 enum class Build { Posix, Win32 };
@@ -68,11 +69,7 @@ private:
     std::string program_;  // its path on disk
 };
 
-// The exact console bytes of a run: the banner block, the given lines, each
-// ended by CR LF.
-std::string Console(const std::vector<std::string>& lines);
-std::string Banner();
-std::string Crlf(const std::vector<std::string>& lines);
+
 
 // Whether the Windows program and wine are there; when they are not, a case
 // skips, or fails where the tools are required.

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "support/console_bytes.hpp"
 #include "support/scratch.hpp"
 
 namespace fs = std::filesystem;
@@ -69,18 +70,6 @@ std::string ReadFile(const std::string& path) {
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
     std::fclose(f);
     return bytes;
-}
-
-std::string Crlf(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += line + "\r\n";
-    return text;
-}
-
-std::string Banner() {
-    return Crlf({"", std::string("Tolvex/w32 v") + TOLVEX_VERSION + " (released " + TOLVEX_RELEASE_DATE +
-                         " by the tolvex developers)",
-                 ""});
 }
 
 std::string BannerAndUsage() {
