@@ -11,15 +11,16 @@
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";
     for (int waited = 0;; waited += kBusyCheckMilliseconds) {
-        switch (CreateFlagFile(path_, content)) {
-            case FlagResult::Created:
-                held_ = true;
-                return;
-            case FlagResult::Failed:
-                return;
-            case FlagResult::Exists:
-                break;
+        // From the moment the flag may be there, an interrupt waits until it
+        // is gone again.
+        platform::HoldInterrupts();
+        const FlagResult result = CreateFlagFile(path_, content);
+        if (result == FlagResult::Created) {
+            held_ = true;
+            return;
         }
+        platform::ReleaseInterrupts();
+        if (result == FlagResult::Failed) return;
         // A stale flag is the sysop's to judge: it is left where it is.
         if (waited >= kBusyWaitMilliseconds)
             StopRun(std::string(text::kBusyBefore) + PrintedForm(node) + std::string(text::kBusyAfter));
@@ -31,4 +32,6 @@ BusyFlag::~BusyFlag() {
     if (!held_) return;
     RemoveFile(path_);
     TakeIoError();
+    // An interrupt that came meanwhile ends the run here, the address done.
+    platform::ReleaseInterrupts();
 }

@@ -15,8 +15,9 @@ public:
     // Takes the flag, waiting for another program's to vanish; stops with
     // " Error! <address> is busy." when it stays. A flag that cannot be made
     // for another reason is gone without: the request file's own open tells.
+    // While the flag is held, an interrupt waits for it to be given back.
     BusyFlag(const OutboundTarget& target, const NodeAddress& node);
-    ~BusyFlag();  // gives the flag back, also when the run stops
+    ~BusyFlag();  // gives the flag back, also when the run stops; a waiting interrupt then ends the run
     BusyFlag(const BusyFlag&) = delete;
     BusyFlag& operator=(const BusyFlag&) = delete;
 

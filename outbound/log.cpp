@@ -10,10 +10,14 @@ void OpenLog(ActivityLog& log, std::string_view name) {
     log.LogEnabled = true;
     log.LogFile.Bind(name);
     // A log that is there but cannot be opened is left as it is, not emptied.
-    if (FileExists(name))
-        log.LogFile.OpenAppend();
-    else
-        log.LogFile.CreateNew();
+    // Other runs may write to it at the same time: each line goes to its end.
+    if (FileExists(name)) {
+        log.LogFile.OpenAppend(Writers::Many);
+    } else {
+        log.LogFile.CreateNew(Writers::Many);
+        // Another run made it in the meantime.
+        if (IoErrorPending() && platform::MeansAlreadyExists(TakeIoError())) log.LogFile.OpenAppend(Writers::Many);
+    }
     // A log that cannot be opened must not leave an error behind: the next
     // configuration line would not be read.
     if (TakeIoError() != 0) log.LogEnabled = false;

@@ -63,27 +63,32 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
     if (old.IsOpen()) old.Close();
     TakeIoError();
 
-    const bool rewrite = !readFailed && !textAfterEndMark;
     std::string content;
+    bool repeats = false;
     lines.present.reserve(spans.size());
     for (const auto& [start, length] : spans) {
         const std::string_view line(lines.text.data() + start, length);
-        if (lines.present.insert(line).second && rewrite) content.append(line).append("\r\n");
+        if (lines.present.insert(line).second)
+            content.append(line).append("\r\n");
+        else
+            repeats = true;
     }
-    if (!rewrite) return;
+    // A file without repeats stays as it is, its owner, rights and links
+    // with it; so does one that could not be read to its end.
+    if (!repeats || readFailed || textAfterEndMark) return;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.
-    const std::string fresh = target.TargetDir + "\\" + target.FileStem + ".tmp";
-    TextFile cleaned(fresh);
-    cleaned.Create();
+    TextFile cleaned;
+    cleaned.CreateTemporaryBeside(target.RequestFile);
+    const bool made = cleaned.IsOpen();
     cleaned.Write(content);
-    if (cleaned.IsOpen()) cleaned.Close();
+    if (made) cleaned.Close();
     if (TakeIoError() == 0) {
-        PutInPlace(fresh, target.RequestFile);
+        PutInPlace(cleaned.Name(), target.RequestFile);
         if (TakeIoError() == 0) return;
     }
-    RemoveFile(fresh);
+    if (made) RemoveFile(cleaned.Name());
     TakeIoError();
     StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }

@@ -29,7 +29,8 @@ struct RequestFileLines {
     std::unordered_set<std::string_view> present;
 };
 
-// Removes every line that repeats an earlier one, keeping order and every
-// other line whole, and gathers the lines the file holds. A file that cannot
-// be read to its end is left as it was.
+// Gathers the lines the file holds and removes every line that repeats an
+// earlier one, keeping order and every other line whole. A file without
+// repeats is left as it was, and so is one that cannot be read to its end or
+// holds text after a ^Z.
 void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines);

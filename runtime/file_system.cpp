@@ -12,7 +12,7 @@ void PutInPlace(std::string_view from, std::string_view to) { SetIoError(platfor
 
 FlagResult CreateFlagFile(std::string_view path, std::string_view content) {
     platform::Handle handle = platform::kNoHandle;
-    if (const int error = platform::FileCreateNew(path, handle))
+    if (const int error = platform::FileCreateNew(path, platform::Access::ReadWrite, handle))
         return platform::MeansAlreadyExists(error) ? FlagResult::Exists : FlagResult::Failed;
     // The flag holds whatever could be written; its being there is what counts.
     platform::FileWrite(handle, content.data(), static_cast<int>(content.size()));

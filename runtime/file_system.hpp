@@ -9,7 +9,9 @@ std::string CurrentDirectory();
 void ChangeDirectory(std::string_view path);  // the empty path succeeds without a call
 void MakeDirectory(std::string_view path);    // one level; an existing one is a failure too
 void RemoveFile(std::string_view path);
-void PutInPlace(std::string_view from, std::string_view to);  // one step, replacing `to`
+// One step, replacing the existing `to` (the file a link names, for a link):
+// `from` takes its permissions, owner and group, and reaches the disk first.
+void PutInPlace(std::string_view from, std::string_view to);
 
 enum class FlagResult { Created, Exists, Failed };
 

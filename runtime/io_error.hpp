@@ -3,6 +3,7 @@
 #pragma once
 
 // The runtime's own codes; every other non-zero code is the system's.
+inline constexpr int kFileNotBound = 102;
 inline constexpr int kFileNotOpen = 103;
 inline constexpr int kFileNotOpenForReading = 104;
 inline constexpr int kFileNotOpenForWriting = 105;

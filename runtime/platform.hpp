@@ -14,22 +14,31 @@ namespace platform {
 using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
-enum class Access { Read, ReadWrite };
+// Append: every write goes to the end of the file as it is at that moment,
+// whoever else writes to it; the file can still be read.
+enum class Access { Read, ReadWrite, Append };
 
 // Paths arrive in the program's own form ("\" separators).
 int FileOpen(std::string_view path, Access access, Handle& handle);  // must exist; never a directory
 int FileCreate(std::string_view path, Handle& handle);                // creates or empties; read and write
-int FileCreateNew(std::string_view path, Handle& handle);             // fails when it exists already
+// Creates a file that must not exist yet, for ReadWrite or Append.
+int FileCreateNew(std::string_view path, Access access, Handle& handle);
 bool MeansAlreadyExists(int error);  // the error of creating what exists already
 int FileRead(Handle handle, char* buffer, int size, int& got);
-int FileWrite(Handle handle, const char* data, int size);
+int FileWrite(Handle handle, const char* data, int size);  // all of it, or an error
 int FileSeek(Handle handle, std::int64_t position);
 int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
 int FileSetEnd(Handle handle);                       // the file ends at the current position
 int FileClose(Handle handle);
 bool FileIsDevice(Handle handle);  // a console, a character device or a pipe
 int FileDelete(std::string_view path);
-int FileReplace(std::string_view from, std::string_view to);  // one step, replacing `to`
+// The file a path names, symbolic links followed, as a path the other
+// operations take; the path itself when it names no such file.
+std::string RealFile(std::string_view path);
+// Puts `from` in the place of the existing file `to` in one step. `from`
+// first takes the permissions, and where allowed the owner and group, of
+// `to`, and reaches the disk: a power cut leaves the old file or the new one.
+int FileReplace(std::string_view from, std::string_view to);
 
 Handle StandardInput();
 Handle StandardOutput();
@@ -52,9 +61,16 @@ std::string ProgramPath();
 // The arguments after the program name.
 std::vector<std::string> Arguments(int argc, char** argv);
 
-// Prepares the process (console and signals) before the first statement runs.
+// Prepares the process (standard files, console and signals) before the
+// first statement runs.
 void StartProcess();
 [[noreturn]] void EndProcess(unsigned code);
+
+// Between these two, an interrupt (Ctrl-C, a closed terminal, a polite kill)
+// waits: the console goes quiet, and the process ends the way that interrupt
+// ends a program when ReleaseInterrupts comes. Outside, it ends the run at once.
+void HoldInterrupts();
+void ReleaseInterrupts();
 
 // The program's own console text in the form the terminal shows it.
 std::string DisplayForm(std::string_view ownText);

@@ -1,16 +1,20 @@
 // Text files: line reading (CR, CR LF or LF ends a line, ^Z ends the text),
-// the 128-byte write buffer, appending after the ^Z cut, and the pending error.
+// writes that reach the file whole or not at all, appending after the ^Z cut,
+// and the pending error.
 #include "runtime/text_file.hpp"
 
 #include <algorithm>
-#include <cerrno>
+#include <array>
 #include <cstdint>
 
 #include "runtime/io_error.hpp"
+#include "runtime/numbers.hpp"
 
 namespace {
 constexpr char kEndMark = 26;  // ^Z: nothing after it is text
-}
+constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
+constexpr int kTemporaryNames = 100;
+}  // namespace
 
 TextFile::~TextFile() {
     if (state_ != State::Closed && owned_) platform::FileClose(handle_);
@@ -24,8 +28,9 @@ void TextFile::Bind(std::string_view name) {
 }
 
 bool TextFile::Attach(int error, platform::Handle handle, bool owned, State state) {
-    used_ = inputUsed_ = next_ = 0;
-    lineEndFirst_ = skipLineFeed_ = false;
+    inputUsed_ = next_ = 0;
+    lineEndFirst_ = skipLineFeed_ = cutBack_ = false;
+    end_ = 0;
     if (error != 0) {
         SetIoError(error);
         state_ = State::Closed;
@@ -34,7 +39,6 @@ bool TextFile::Attach(int error, platform::Handle handle, bool owned, State stat
     handle_ = handle;
     owned_ = owned;
     state_ = state;
-    passOn_ = !owned || platform::FileIsDevice(handle);
     return true;
 }
 
@@ -49,62 +53,106 @@ void TextFile::OpenRead() {
     Attach(error, handle, true, State::Reading);
 }
 
-// The empty name writes to standard output; any other is made by `make`.
-void TextFile::OpenForWriting(int (*make)(std::string_view, platform::Handle&)) {
+void TextFile::Create() {
     if (IsOpen()) Close();
     if (name_.empty()) {
         Attach(0, platform::StandardOutput(), false, State::Writing);
         return;
     }
     platform::Handle handle = platform::kNoHandle;
-    const int error = make(name_, handle);
-    Attach(error, handle, true, State::Writing);
+    const int error = platform::FileCreate(name_, handle);
+    cutBack_ = Attach(error, handle, true, State::Writing);
 }
 
-void TextFile::Create() { OpenForWriting(platform::FileCreate); }
+void TextFile::CreateNew(Writers writers) {
+    if (IsOpen()) Close();
+    if (name_.empty()) {
+        Attach(0, platform::StandardOutput(), false, State::Writing);
+        return;
+    }
+    const platform::Access access = writers == Writers::Many ? platform::Access::Append : platform::Access::ReadWrite;
+    platform::Handle handle = platform::kNoHandle;
+    const int error = platform::FileCreateNew(name_, access, handle);
+    cutBack_ = Attach(error, handle, true, State::Writing) && writers == Writers::One;
+}
 
-void TextFile::CreateNew() { OpenForWriting(platform::FileCreateNew); }
-
-void TextFile::OpenAppend() {
+void TextFile::OpenAppend(Writers writers) {
     if (IsOpen()) Close();
     platform::Handle handle = platform::kNoHandle;
-    const int error = name_.empty() ? ENOENT : platform::FileOpen(name_, platform::Access::ReadWrite, handle);
-    if (Attach(error, handle, true, State::Writing)) CutAtEndMark();
+    const int error = name_.empty() ? kFileNotBound : platform::FileOpen(name_, platform::Access::ReadWrite, handle);
+    if (!Attach(error, handle, true, State::Writing)) return;
+    CutEndMarks();
+    if (writers == Writers::One || IoErrorPending()) {
+        cutBack_ = true;
+        return;
+    }
+    // Others add to this file too: from here on every write goes to its end
+    // as it is at that moment, never over what they added meanwhile.
+    const bool lineEndFirst = lineEndFirst_;
+    if (const int closed = platform::FileClose(handle_)) {
+        state_ = State::Closed;
+        return SetIoError(closed);
+    }
+    const int reopened = platform::FileOpen(name_, platform::Access::Append, handle);
+    if (Attach(reopened, handle, true, State::Writing)) lineEndFirst_ = lineEndFirst;
 }
 
-// A ^Z in the last 128 bytes ends the old text: the file is cut at the first
-// one, and writing goes on there. Text that does not end in a line end gets
-// one before the first new line, so that no request is glued onto an old one.
-void TextFile::CutAtEndMark() {
+// ^Z bytes at the very end are the padding old editors leave: they are cut
+// away, and writing goes on where the text ends. A ^Z with text after it
+// stays, text and all. Text that does not end in a line end gets one before
+// the first new line, so that no request is glued onto an old one.
+void TextFile::CutEndMarks() {
     std::int64_t size = 0;
-    if (int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error);
-    // One byte more than the 128 searched, to see what stands before the cut.
-    const std::int64_t start = std::max<std::int64_t>(0, size - (kBufferSize + 1));
-    std::array<char, kBufferSize + 1> tail{};
-    int got = 0;
-    if (int error = platform::FileSeek(handle_, start)) return SetIoError(error);
-    if (int error = platform::FileRead(handle_, tail.data(), static_cast<int>(size - start), got)) return SetIoError(error);
-    const int searchFrom = std::max(0, got - kBufferSize);
-    int end = got;
-    for (int i = searchFrom; i < got; ++i)
-        if (tail[static_cast<std::size_t>(i)] == kEndMark) {
-            end = i;
+    if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error);
+    std::int64_t end = size;
+    char last = '\n';
+    std::array<char, 128> tail{};
+    while (end > 0) {
+        const int wanted = static_cast<int>(std::min<std::int64_t>(end, static_cast<std::int64_t>(tail.size())));
+        int got = 0;
+        if (const int error = platform::FileSeek(handle_, end - wanted)) return SetIoError(error);
+        if (const int error = platform::FileRead(handle_, tail.data(), wanted, got)) return SetIoError(error);
+        end -= wanted - got;  // a file that shrank meanwhile ends where the read ended
+        int text = got;
+        while (text > 0 && tail[static_cast<std::size_t>(text - 1)] == kEndMark) --text;
+        end -= got - text;
+        if (text > 0) {
+            last = tail[static_cast<std::size_t>(text - 1)];
             break;
         }
-    if (int error = platform::FileSeek(handle_, start + end)) return SetIoError(error);
-    if (end < got)
-        if (int error = platform::FileSetEnd(handle_)) return SetIoError(error);
-    if (end > 0) {
-        const char last = tail[static_cast<std::size_t>(end - 1)];
-        lineEndFirst_ = last != '\r' && last != '\n';
+        if (got == 0) break;
     }
+    if (const int error = platform::FileSeek(handle_, end)) return SetIoError(error);
+    if (end < size)
+        if (const int error = platform::FileSetEnd(handle_)) return SetIoError(error);
+    end_ = end;
+    lineEndFirst_ = last != '\r' && last != '\n';
+}
+
+void TextFile::CreateTemporaryBeside(std::string_view path) {
+    if (IsOpen()) Close();
+    const std::string real = platform::RealFile(path);
+    const std::size_t slash = real.find_last_of("\\/");
+    const std::size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string_view file = std::string_view(real).substr(fileStart);
+    const std::string stem =
+        real.substr(0, fileStart) + std::string(file.substr(0, file.find('.'))) + "." + IntToText(platform::ProcessId());
+    // A name that is taken, by the leftover of an earlier run that had the same
+    // process id or by anything else, is never touched: the next one is tried.
+    int error = 0;
+    platform::Handle handle = platform::kNoHandle;
+    for (int attempt = 0; attempt < kTemporaryNames; ++attempt) {
+        name_ = attempt == 0 ? stem + ".tmp" : stem + "-" + IntToText(attempt) + ".tmp";
+        error = platform::FileCreateNew(name_, platform::Access::ReadWrite, handle);
+        if (!platform::MeansAlreadyExists(error)) break;
+    }
+    cutBack_ = Attach(error, handle, true, State::Writing);
 }
 
 void TextFile::Close() {
     if (state_ == State::Closed) return SetIoError(kFileNotOpen);
-    if (state_ == State::Writing) WriteOut();
     if (owned_)
-        if (int error = platform::FileClose(handle_)) SetIoError(error);
+        if (const int error = platform::FileClose(handle_)) SetIoError(error);
     state_ = State::Closed;
     handle_ = platform::kNoHandle;
     owned_ = false;
@@ -115,43 +163,26 @@ void TextFile::Fail(int error) {
     if (!console_) SetIoError(error);
 }
 
-void TextFile::WriteOut() {
-    if (used_ == 0) return;
-    const int error = platform::FileWrite(handle_, buffer_.data(), used_);
-    used_ = 0;
-    if (error != 0) Fail(error);
-}
-
 void TextFile::Put(std::string_view bytes) {
     if (IoErrorPending()) return;
     if (state_ != State::Writing) return SetIoError(state_ == State::Closed ? kFileNotOpen : kFileNotOpenForWriting);
-    if (passOn_) {
-        if (int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(bytes.size()))) Fail(error);
-        return;
-    }
-    // Whole buffers' worth go on in one piece, as they would one by one.
-    if (used_ == 0 && bytes.size() >= buffer_.size()) {
-        const std::size_t whole = bytes.size() - bytes.size() % buffer_.size();
-        if (int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(whole))) return Fail(error);
-        bytes.remove_prefix(whole);
-    }
     while (!bytes.empty()) {
-        const std::size_t room = buffer_.size() - static_cast<std::size_t>(used_);
-        const std::size_t taken = std::min(room, bytes.size());
-        std::copy_n(bytes.data(), taken, buffer_.begin() + used_);
-        used_ += static_cast<int>(taken);
-        bytes.remove_prefix(taken);
-        if (used_ == kBufferSize) {
-            WriteOut();
-            if (IoErrorPending()) return;
+        const std::size_t piece = std::min<std::size_t>(bytes.size(), kLargestWrite);
+        if (const int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(piece))) {
+            // Part of the bytes may have reached the file: they are cut off
+            // again, so that a request file never ends in half a line.
+            if (cutBack_ && platform::FileSeek(handle_, end_) == 0) platform::FileSetEnd(handle_);
+            return Fail(error);
         }
+        bytes.remove_prefix(piece);
+        if (cutBack_) end_ += static_cast<std::int64_t>(piece);
     }
 }
 
 void TextFile::Write(std::string_view text) {
     if (lineEndFirst_ && !text.empty() && !IoErrorPending()) {
-        lineEndFirst_ = false;
         Put("\r\n" + std::string(text));
+        if (!IoErrorPending()) lineEndFirst_ = false;
         return;
     }
     Put(text);

@@ -1,9 +1,9 @@
-// Buffered text files with the pending-error model: a failure does not stop the
-// run, it leaves the pending I/O error set, and while one is pending every read
-// and write does nothing and the end-of-file test answers true.
+// Text files with the pending-error model: a failure does not stop the run, it
+// leaves the pending I/O error set, and while one is pending every read and
+// write does nothing and the end-of-file test answers true.
 #pragma once
 
-#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,27 +11,35 @@
 #include "runtime/bounded.hpp"
 #include "runtime/platform.hpp"
 
+// Who may add to a file while it is open for writing: this run alone (a
+// request file, guarded by its busy flag), or other runs too (the log).
+enum class Writers { One, Many };
+
 class TextFile {
 public:
-    static constexpr int kBufferSize = 128;      // what a disk file holds back when written
     static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
     TextFile() = default;
     explicit TextFile(std::string_view name) { Bind(name); }
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
-    ~TextFile();  // lets the handle go without writing out the buffer
+    ~TextFile();  // lets the handle go
 
     // Binding an open file drops its open state without closing it.
     void Bind(std::string_view name);
     const std::string& Name() const { return name_; }
     bool IsOpen() const { return state_ != State::Closed; }
 
-    void OpenRead();    // an existing file; the empty name is standard input
-    void Create();      // created or emptied; the empty name is standard output
-    void CreateNew();   // created, and only if it does not exist yet; never empties one
-    void OpenAppend();  // an existing file, written at its end after the ^Z cut
-    void Close();       // writes out the buffer; closing a closed file is an error
+    void OpenRead();  // an existing file; the empty name is standard input
+    void Create();    // created or emptied; the empty name is standard output
+    // Created, and only if it does not exist yet; never empties one.
+    void CreateNew(Writers writers = Writers::One);
+    // An existing file, written at its end; ^Z bytes that end it are cut away.
+    void OpenAppend(Writers writers = Writers::One);
+    // A new file beside the real file of `path` (symbolic links followed),
+    // under a name of this process's own; Name() tells which.
+    void CreateTemporaryBeside(std::string_view path);
+    void Close();  // closing a closed file is an error
 
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
     void ReadFullLine(std::string& into);  // appends the whole line, however long
@@ -39,8 +47,9 @@ public:
     // At a ^Z: whether anything but more ^Z follows it. Reads past it.
     bool TextAfterEndMark();
 
-    // One write statement each. Disk files keep a 128-byte buffer; the console,
-    // devices and pipes get each statement in one piece, as soon as it is made.
+    // One write each, passed on at once. A disk file that this run alone
+    // writes never keeps part of a write: a failed one is cut off again, so
+    // the file holds its old bytes plus whole writes.
     void Write(std::string_view text);
     void WriteLine(std::string_view text = {});
 
@@ -53,9 +62,8 @@ private:
 
     bool Attach(int error, platform::Handle handle, bool owned, State state);
     void OpenForWriting(int (*make)(std::string_view, platform::Handle&));
-    void CutAtEndMark();
+    void CutEndMarks();
     void Put(std::string_view bytes);
-    void WriteOut();
     void Fail(int error);
     int Peek();
     void ReadLineUpTo(std::size_t limit, std::string& line);
@@ -64,23 +72,21 @@ private:
     State state_ = State::Closed;
     platform::Handle handle_ = platform::kNoHandle;
     bool owned_ = false;
-    bool passOn_ = false;
     bool console_ = false;
+    bool cutBack_ = false;       // a failed write is cut off again
+    std::int64_t end_ = 0;       // where the whole writes end, while cutBack_
     bool lineEndFirst_ = false;  // appended text must begin on a line of its own
     bool skipLineFeed_ = false;  // a LF right after a CR belongs to that line end
-    std::array<char, kBufferSize> buffer_{};  // writing
-    int used_ = 0;                            // bytes in the write buffer
-    std::vector<char> input_;                 // reading
-    int inputUsed_ = 0;                       // bytes in the read buffer
-    int next_ = 0;                            // the next byte to read
+    std::vector<char> input_;    // reading
+    int inputUsed_ = 0;          // bytes in the read buffer
+    int next_ = 0;               // the next byte to read
 };
 
 // The two files that exist from start-up to the end of the run.
 TextFile& StandardInput();
 TextFile& StandardOutput();
 
-// Closes standard input and output, writing out what is buffered, then ends
-// the process with the exit code.
+// Closes standard input and output, then ends the process with the exit code.
 [[noreturn]] void EndRun(unsigned code);
 
 // Opens an existing file and closes it again; a failure sets the pending I/O

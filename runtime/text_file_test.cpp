@@ -1,9 +1,12 @@
-// Text files: line ends and ^Z on reading, the append cut, the 128-byte write
-// buffer and the pending I/O error that silences reads and writes.
+// Text files: line ends and ^Z on reading, the append cut, whole writes and
+// the pending I/O error that silences reads and writes.
 #include "runtime/text_file.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
 
 #include <string>
 #include <vector>
@@ -81,15 +84,16 @@ TEST_F(TextFileTest, LongLines) {
     file.Close();
 }
 
-TEST_F(TextFileTest, AppendCutsAtTheFirstEndMarkOfTheLast128Bytes) {
+TEST_F(TextFileTest, AppendCutsOnlyTheEndMarksThatEndTheFile) {
     const std::string head = std::string(50, 'h') + "\r\n";
-    EXPECT_EQ(Append(head + "\x1A" + std::string(127, 't'), {"new"}), head + "new\r\n");
-    EXPECT_EQ(Append(head + "\x1A" "t\x1A" "t", {"new"}), head + "new\r\n");
-    // One byte further back lies outside the 128: the file is kept, and as it
-    // does not end in a line end the new line starts on a line of its own.
-    const std::string kept = head + "\x1A" + std::string(128, 't');
-    EXPECT_EQ(Append(kept, {"new"}), kept + "\r\nnew\r\n");
-    EXPECT_EQ(Append("o\x1A", {"new"}), "o\r\nnew\r\n");
+    EXPECT_EQ(Append(head + "\x1A", {"new"}), head + "new\r\n");
+    EXPECT_EQ(Append(head + std::string(300, '\x1A'), {"new"}), head + "new\r\n");
+    EXPECT_EQ(Append("o\x1A\x1A", {"new"}), "o\r\nnew\r\n");
+    EXPECT_EQ(Append(std::string(3, '\x1A'), {"new"}), "new\r\n");
+    // Text after a ^Z is kept, however near the end it lies.
+    const std::string hidden = "a.zip\r\n\x1Ahidden.zip\r\na.zip\r\n";
+    EXPECT_EQ(Append(hidden, {"c.zip"}), hidden + "c.zip\r\n");
+    EXPECT_EQ(Append(head + "\x1At\x1A", {"new"}), head + "\x1At\r\nnew\r\n");
 }
 
 TEST_F(TextFileTest, AppendStartsOnANewLine) {
@@ -106,17 +110,31 @@ TEST_F(TextFileTest, AppendStartsOnANewLine) {
     EXPECT_FALSE(dir.Exists("missing.req"));
 }
 
-TEST_F(TextFileTest, DiskFileKeeps128BytesUntilClose) {
-    TextFile file(dir.At("out.txt"));
-    file.Create();
-    file.Write(std::string(127, 'a'));
-    EXPECT_EQ(DiskSize("out.txt"), 0);
-    file.Write("b");
-    EXPECT_EQ(DiskSize("out.txt"), 128);
-    file.WriteLine("c");
-    EXPECT_EQ(DiskSize("out.txt"), 128);
+// A file size limit makes the system take part of a write, as a disk that
+// fills up does; the part is cut off again.
+TEST_F(TextFileTest, EachWriteReachesTheFileWholeOrNotAtAll) {
+    dir.Write("out.req", "old.zip\r\n");
+    TextFile file(dir.At("out.req"));
+    file.OpenAppend();
+    file.WriteLine("a.zip");
+    EXPECT_EQ(DiskSize("out.req"), 16);  // at once, not at the close
+
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 20;
+    setrlimit(RLIMIT_FSIZE, &small);
+    file.WriteLine("this line passes the limit");
+    const int error = TakeIoError();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(dir.Read("out.req"), "old.zip\r\na.zip\r\n");
+
+    file.WriteLine("b.zip");
     file.Close();
-    EXPECT_EQ(dir.Read("out.txt"), std::string(127, 'a') + "bc\r\n");
+    EXPECT_EQ(dir.Read("out.req"), "old.zip\r\na.zip\r\nb.zip\r\n");
 }
 
 TEST_F(TextFileTest, PendingErrorSilencesOtherFilesUntilTaken) {

@@ -96,18 +96,76 @@ int OpenMapped(const std::string& path, int flags, Handle& handle) {
     return 0;
 }
 
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// What is made inside a folder that its group may write to is the group's
+// too, whatever the umask: the mailer that shares the outbound through the
+// group must be able to flag, rewrite and remove it. The group gets the
+// owner's rights; the bits for others stay as the umask left them, and a
+// folder made inside a setgid folder keeps the setgid bit the system gave it.
+void ShareWithGroup(const std::string& path, int fd) {
+    struct stat folder {};
+    if (stat(FolderOf(path).c_str(), &folder) != 0 || (folder.st_mode & S_IWGRP) == 0) return;
+    struct stat made {};
+    if ((fd >= 0 ? fstat(fd, &made) : stat(path.c_str(), &made)) != 0) return;
+    const mode_t mode = made.st_mode & 07777;
+    const mode_t shared = mode | ((mode & S_IRWXU) >> 3);
+    if (shared == mode) return;
+    if (fd >= 0)
+        fchmod(fd, shared);
+    else
+        chmod(path.c_str(), shared);
+}
+
+// The path mapped and with every symbolic link resolved; as mapped when it
+// names nothing.
+std::string RealMapped(std::string_view path) {
+    const std::string mapped = MapPath(path, Purpose::Use);
+    char* real = realpath(mapped.c_str(), nullptr);
+    if (real == nullptr) return mapped;
+    std::string resolved(real);
+    std::free(real);
+    return resolved;
+}
+
+// The interrupts that ask a program to end, as a terminal, a shell or a
+// system going down sends them.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr std::size_t kInterruptCount = sizeof kInterrupts / sizeof kInterrupts[0];
+struct sigaction interruptsBefore[kInterruptCount];
+bool interruptHeld[kInterruptCount];
+volatile std::sig_atomic_t waitingInterrupt = 0;
+int quietConsole = -1;  // /dev/null, opened at start-up
+
+extern "C" void HoldBack(int signal) {
+    if (waitingInterrupt == 0) waitingInterrupt = signal;
+    // No more console: a console nobody reads (a full pipe) must not keep the
+    // address in hand from being finished. A write blocked on it returns, as
+    // the interrupt does not restart it, and the next goes nowhere.
+    if (quietConsole >= 0) dup2(quietConsole, STDOUT_FILENO);
+}
+
 }  // namespace
 
 int FileOpen(std::string_view path, Access access, Handle& handle) {
-    return OpenMapped(MapPath(path, Purpose::Use), access == Access::Read ? O_RDONLY : O_RDWR, handle);
+    const int flags = access == Access::Read ? O_RDONLY : access == Access::Append ? O_RDWR | O_APPEND : O_RDWR;
+    return OpenMapped(MapPath(path, Purpose::Use), flags, handle);
 }
 
 int FileCreate(std::string_view path, Handle& handle) {
     return OpenMapped(MapPath(path, Purpose::Create), O_RDWR | O_CREAT | O_TRUNC, handle);
 }
 
-int FileCreateNew(std::string_view path, Handle& handle) {
-    return OpenMapped(MapPath(path, Purpose::Create), O_RDWR | O_CREAT | O_EXCL, handle);
+int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+    const std::string mapped = MapPath(path, Purpose::Create);
+    const int flags = O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0);
+    const int error = OpenMapped(mapped, flags, handle);
+    if (error == 0) ShareWithGroup(mapped, static_cast<int>(handle));
+    return error;
 }
 
 bool MeansAlreadyExists(int error) { return error == EEXIST; }
@@ -162,9 +220,36 @@ int FileDelete(std::string_view path) {
     return unlink(MapPath(path, Purpose::Use).c_str()) != 0 ? LastError() : 0;
 }
 
+std::string RealFile(std::string_view path) {
+    const std::string real = RealMapped(path);
+    return real.empty() ? std::string(path) : real;
+}
+
 int FileReplace(std::string_view from, std::string_view to) {
     const std::string source = MapPath(from, Purpose::Use);
-    return rename(source.c_str(), MapPath(to, Purpose::Create).c_str()) != 0 ? LastError() : 0;
+    const std::string target = RealMapped(to);
+    struct stat old {};
+    if (stat(target.c_str(), &old) != 0) return LastError();
+    const int fd = open(source.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    // The owner where the process may give it away (as root), else at least
+    // the group where it belongs to it; the mode after that, as a change of
+    // owner may clear the set-id bits.
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        [[maybe_unused]] const int groupOnly = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    int error = fchmod(fd, old.st_mode & 07777) != 0 ? LastError() : 0;
+    if (error == 0 && fsync(fd) != 0) error = LastError();
+    close(fd);
+    if (error == 0 && rename(source.c_str(), target.c_str()) != 0) error = LastError();
+    if (error != 0) return error;
+    // The rename itself reaches the disk with its folder.
+    const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        fsync(folder);
+        close(folder);
+    }
+    return 0;
 }
 
 Handle StandardInput() { return STDIN_FILENO; }
@@ -186,7 +271,10 @@ int ChangeDirectory(std::string_view path) {
 }
 
 int MakeDirectory(std::string_view path) {
-    return mkdir(MapPath(path, Purpose::Create).c_str(), 0777) != 0 ? LastError() : 0;
+    const std::string mapped = MapPath(path, Purpose::Create);
+    if (mkdir(mapped.c_str(), 0777) != 0) return LastError();
+    ShareWithGroup(mapped, -1);
+    return 0;
 }
 
 Date LocalDate() {
@@ -220,11 +308,48 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 }
 
 void StartProcess() {
+    // A standard descriptor that is not open would be the first file opened,
+    // and the console would be written into a request file: each is opened
+    // on /dev/null instead, a console that swallows everything.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            const int none = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+            if (none >= 0 && none != fd) {
+                dup2(none, fd);
+                close(none);
+            }
+        }
+    quietConsole = open("/dev/null", O_WRONLY | O_CLOEXEC);
     // A reader that goes away must not end the job half-done.
     std::signal(SIGPIPE, SIG_IGN);
 }
 
 void EndProcess(unsigned code) { std::_Exit(static_cast<int>(code)); }
+
+void HoldInterrupts() {
+    struct sigaction hold {};
+    hold.sa_handler = HoldBack;
+    sigemptyset(&hold.sa_mask);
+    for (const int signal : kInterrupts) sigaddset(&hold.sa_mask, signal);
+    hold.sa_flags = 0;  // not restarted: a write blocked on the console returns
+    waitingInterrupt = 0;
+    for (std::size_t i = 0; i < kInterruptCount; ++i) {
+        sigaction(kInterrupts[i], nullptr, &interruptsBefore[i]);
+        // An interrupt the caller chose to ignore (nohup, a background job) stays ignored.
+        interruptHeld[i] = interruptsBefore[i].sa_handler != SIG_IGN;
+        if (interruptHeld[i]) sigaction(kInterrupts[i], &hold, nullptr);
+    }
+}
+
+void ReleaseInterrupts() {
+    for (std::size_t i = 0; i < kInterruptCount; ++i)
+        if (interruptHeld[i]) sigaction(kInterrupts[i], &interruptsBefore[i], nullptr);
+    const int signal = waitingInterrupt;
+    if (signal == 0) return;
+    // Ended as that interrupt ends a program, so that the shell sees it.
+    std::raise(signal);
+    std::_Exit(128 + signal);
+}
 
 std::string DisplayForm(std::string_view ownText) {
     static const iconv_t converter = [] {

@@ -40,20 +40,33 @@ int MovePointer(Handle handle, std::int64_t distance, DWORD from, std::int64_t* 
     return 0;
 }
 
+// Append-only: a handle with FILE_APPEND_DATA and without FILE_WRITE_DATA
+// writes every time at the end of the file as it is then.
+DWORD Rights(Access access) {
+    switch (access) {
+        case Access::Read:
+            return GENERIC_READ;
+        case Access::Append:
+            return GENERIC_READ | FILE_APPEND_DATA;
+        case Access::ReadWrite:
+            break;
+    }
+    return GENERIC_READ | GENERIC_WRITE;
+}
+
 }  // namespace
 
 // Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a directory.
 int FileOpen(std::string_view path, Access access, Handle& handle) {
-    const DWORD rights = access == Access::Read ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    return OpenFile(path, rights, OPEN_EXISTING, handle);
+    return OpenFile(path, Rights(access), OPEN_EXISTING, handle);
 }
 
 int FileCreate(std::string_view path, Handle& handle) {
     return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, handle);
 }
 
-int FileCreateNew(std::string_view path, Handle& handle) {
-    return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_NEW, handle);
+int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+    return OpenFile(path, Rights(access), CREATE_NEW, handle);
 }
 
 bool MeansAlreadyExists(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
@@ -96,9 +109,21 @@ bool FileIsDevice(Handle handle) {
 
 int FileDelete(std::string_view path) { return Result(DeleteFileA(std::string(path).c_str())); }
 
+std::string RealFile(std::string_view path) { return std::string(path); }
+
 int FileReplace(std::string_view from, std::string_view to) {
     const std::string source(from);
-    return Result(MoveFileExA(source.c_str(), std::string(to).c_str(), MOVEFILE_REPLACE_EXISTING));
+    // The copy reaches the disk before it takes the old file's place.
+    const HANDLE copy = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (copy == INVALID_HANDLE_VALUE) return LastError();
+    const BOOL flushed = FlushFileBuffers(copy);
+    const int flushError = flushed ? 0 : LastError();
+    CloseHandle(copy);
+    if (flushError != 0) return flushError;
+    // The replaced file's attributes and security stay with its name.
+    return Result(ReplaceFileA(std::string(to).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                               nullptr, nullptr));
 }
 
 Handle StandardInput() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
@@ -156,12 +181,52 @@ std::vector<std::string> Arguments(int, char**) {
     return tokens;
 }
 
+namespace {
+
+// Ctrl-C, Ctrl-Break and a closed console, while a busy flag is held.
+CRITICAL_SECTION interruptLock;
+bool holdingInterrupts = false;
+bool interruptWaiting = false;
+
+// Runs on a thread of its own that the system starts for the event.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    EnterCriticalSection(&interruptLock);
+    // Not held: the end the system's own handler gives, at once. The lock
+    // stays taken, so that no flag can be taken before the process is gone.
+    if (!holdingInterrupts) ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    interruptWaiting = true;
+    LeaveCriticalSection(&interruptLock);
+    // A closed console ends the process as soon as this returns: wait here
+    // until the address in hand is finished and the main thread ends it.
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(INFINITE);
+    return TRUE;
+}
+
+}  // namespace
+
 void StartProcess() {
     // A missing disk or drive must fail the operation, not wait for a dialog.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    InitializeCriticalSection(&interruptLock);
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 void EndProcess(unsigned code) { ExitProcess(code); }
+
+void HoldInterrupts() {
+    EnterCriticalSection(&interruptLock);
+    holdingInterrupts = true;
+    interruptWaiting = false;
+    LeaveCriticalSection(&interruptLock);
+}
+
+void ReleaseInterrupts() {
+    EnterCriticalSection(&interruptLock);
+    holdingInterrupts = false;
+    const bool interrupted = interruptWaiting;
+    LeaveCriticalSection(&interruptLock);
+    if (interrupted) ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+}
 
 // The console shows the program's own bytes as they are.
 std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }

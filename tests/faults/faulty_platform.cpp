@@ -1,7 +1,8 @@
 // The platform with one operation made to fail: every fallible file and
 // directory operation is counted, and the one whose number is in
 // TOLVEX_FAIL_AT fails with the error a real system gives for it (no space for
-// writes, access denied for opens and creates, and so on); every other call
+// writes, after half of the bytes when TOLVEX_FAIL_SHORT is set; access denied
+// for opens and creates, and so on); every other call
 // goes to the real operations, compiled a second time as platform_system.
 // At the end of the process the count, the failed operation and the trace of
 // all operations go to the file named by TOLVEX_FAULT_COUNT.
@@ -22,6 +23,7 @@ namespace {
 struct Recorder {
     long count = 0;
     long failAt = 0;
+    bool shortWrites = false;  // a failing write writes half of its bytes first
     std::string failed;  // "<k> <operation> <name>" of the operation made to fail
     std::string trace;   // one line per operation: "<k> <operation> <name> <result>"
     std::map<platform::Handle, std::string> names;  // the name each open handle was opened under
@@ -32,6 +34,7 @@ struct Recorder {
 
     Recorder() {
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
+        shortWrites = std::getenv("TOLVEX_FAIL_SHORT") != nullptr;
         if (const char* folder = std::getenv("TOLVEX_FAULT_ROOT")) root = Canonical(folder);
     }
 
@@ -104,7 +107,15 @@ std::string Hex(const char* data, int size) {
 }
 
 platform_system::Access Real(platform::Access access) {
-    return access == platform::Access::Read ? platform_system::Access::Read : platform_system::Access::ReadWrite;
+    switch (access) {
+        case platform::Access::Read:
+            return platform_system::Access::Read;
+        case platform::Access::Append:
+            return platform_system::Access::Append;
+        case platform::Access::ReadWrite:
+            break;
+    }
+    return platform_system::Access::ReadWrite;
 }
 
 // An operation on a path: fails with `error`, or runs for real.
@@ -146,8 +157,9 @@ int FileCreate(std::string_view path, Handle& handle) {
     return Opening("create", path, handle, [&] { return platform_system::FileCreate(path, handle); });
 }
 
-int FileCreateNew(std::string_view path, Handle& handle) {
-    return Opening("create-new", path, handle, [&] { return platform_system::FileCreateNew(path, handle); });
+int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+    return Opening("create-new", path, handle,
+                   [&] { return platform_system::FileCreateNew(path, Real(access), handle); });
 }
 
 bool MeansAlreadyExists(int error) { return platform_system::MeansAlreadyExists(error); }
@@ -159,13 +171,23 @@ int FileRead(Handle handle, char* buffer, int size, int& got) {
 
 int FileWrite(Handle handle, const char* data, int size) {
     Recorder& faults = Faults();
-    const int result =
-        OnHandle("write", handle, ENOSPC, [&] { return platform_system::FileWrite(handle, data, size); });
+    const std::string what = faults.NameOf(handle);
+    // A short write: part of the bytes reach the file, then the disk is full.
+    int shown = 0;
+    int result = 0;
+    if (faults.Next("write", what)) {
+        shown = faults.shortWrites ? size / 2 : 0;
+        if (shown > 0) platform_system::FileWrite(handle, data, shown);
+        result = faults.Done("write", what, ENOSPC);
+    } else {
+        result = faults.Done("write", what, platform_system::FileWrite(handle, data, size));
+        if (result == 0) shown = size;
+    }
     if (handle == StandardOutput()) {
         // What the console did not show, and where, so that a test can tell a
         // lost console line from a run that ended early.
-        if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(data, size);
-        else faults.consoleBytes += size;
+        faults.consoleBytes += shown;
+        if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(data + shown, size - shown);
     }
     return result;
 }
@@ -196,6 +218,8 @@ int FileClose(Handle handle) {
 }
 
 bool FileIsDevice(Handle handle) { return platform_system::FileIsDevice(handle); }
+
+std::string RealFile(std::string_view path) { return platform_system::RealFile(path); }
 
 int FileDelete(std::string_view path) {
     return OnPath("delete", path, EACCES, [&] { return platform_system::FileDelete(path); });
@@ -240,6 +264,8 @@ Time LocalTime() {
 std::string ProgramPath() { return platform_system::ProgramPath(); }
 std::vector<std::string> Arguments(int argc, char** argv) { return platform_system::Arguments(argc, argv); }
 void StartProcess() { platform_system::StartProcess(); }
+void HoldInterrupts() { platform_system::HoldInterrupts(); }
+void ReleaseInterrupts() { platform_system::ReleaseInterrupts(); }
 
 void EndProcess(unsigned code) {
     Faults().Report();

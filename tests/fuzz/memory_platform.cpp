@@ -14,6 +14,7 @@ namespace {
 struct OpenFile {
     std::string name;
     std::int64_t position = 0;
+    bool append = false;  // every write goes to the end
 };
 
 struct State {
@@ -28,10 +29,10 @@ State& Memory() {
     return state;
 }
 
-int Open(std::string_view path, platform::Handle& handle) {
+int Open(std::string_view path, platform::Handle& handle, platform::Access access = platform::Access::ReadWrite) {
     State& memory = Memory();
     handle = memory.next++;
-    memory.open[handle] = {std::string(path), 0};
+    memory.open[handle] = {std::string(path), 0, access == platform::Access::Append};
     return 0;
 }
 
@@ -55,9 +56,9 @@ const std::string& ConsoleBytes() { return Memory().console; }
 
 namespace platform {
 
-int FileOpen(std::string_view path, Access, Handle& handle) {
+int FileOpen(std::string_view path, Access access, Handle& handle) {
     if (path.empty() || Memory().files.find(path) == Memory().files.end()) return ENOENT;
-    return Open(path, handle);
+    return Open(path, handle, access);
 }
 
 int FileCreate(std::string_view path, Handle& handle) {
@@ -66,9 +67,11 @@ int FileCreate(std::string_view path, Handle& handle) {
     return Open(path, handle);
 }
 
-int FileCreateNew(std::string_view path, Handle& handle) {
+int FileCreateNew(std::string_view path, Access access, Handle& handle) {
     if (Memory().files.find(path) != Memory().files.end()) return EEXIST;
-    return FileCreate(path, handle);
+    if (path.empty()) return ENOENT;
+    Memory().files[std::string(path)].clear();
+    return Open(path, handle, access);
 }
 
 bool MeansAlreadyExists(int error) { return error == EEXIST; }
@@ -95,6 +98,7 @@ int FileWrite(Handle handle, const char* data, int size) {
     const auto it = Memory().open.find(handle);
     if (it == Memory().open.end()) return EBADF;
     std::string& bytes = Memory().files[it->second.name];
+    if (it->second.append) it->second.position = static_cast<std::int64_t>(bytes.size());
     const auto at = static_cast<std::size_t>(it->second.position);
     if (bytes.size() < at + static_cast<std::size_t>(size)) bytes.resize(at + static_cast<std::size_t>(size));
     bytes.replace(at, static_cast<std::size_t>(size), data, static_cast<std::size_t>(size));
@@ -134,6 +138,8 @@ int FileDelete(std::string_view path) {
     return 0;
 }
 
+std::string RealFile(std::string_view path) { return std::string(path); }
+
 int FileReplace(std::string_view from, std::string_view to) {
     const auto it = Memory().files.find(from);
     if (it == Memory().files.end()) return ENOENT;
@@ -156,6 +162,8 @@ Time LocalTime() { return {21, 5, 9, 0}; }
 std::string ProgramPath() { return "\\FIDO\\TOLVEX.EXE"; }
 std::vector<std::string> Arguments(int argc, char** argv) { return {argv + std::min(argc, 1), argv + argc}; }
 void StartProcess() {}
+void HoldInterrupts() {}
+void ReleaseInterrupts() {}
 void EndProcess(unsigned) { std::abort(); }  // no fuzz target ends the process
 std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
 int ProcessId() { return 4711; }
