@@ -4,12 +4,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -143,18 +145,41 @@ RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const 
 
 }  // namespace
 
-RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& options) const {
+namespace {
+
+std::vector<std::string> CommandOf(Build build, const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> argv;
-    if (build_ == Build::Win32) argv.push_back("wine");
-    argv.push_back(program_);
+    if (build == Build::Win32) argv.push_back("wine");
+    argv.push_back(program);
     argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& argv) {
     std::vector<char*> pointers;
     for (std::string& a : argv) pointers.push_back(a.data());
     pointers.push_back(nullptr);
-    if (options.output == Output::Terminal) return RunOnTerminal(dir_.Path(), pointers, options);
+    return pointers;
+}
 
+int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status); }
+
+}  // namespace
+
+RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& options) const {
+    if (options.output == Output::Terminal) {
+        std::vector<std::string> argv = CommandOf(build_, program_, args);
+        std::vector<char*> pointers = Pointers(argv);
+        return RunOnTerminal(dir_.Path(), pointers, options);
+    }
+    return Start(args, options).Finish(options.input);
+}
+
+Running Job::Start(const std::vector<std::string>& args, const RunOptions& options) const {
+    std::vector<std::string> argv = CommandOf(build_, program_, args);
+    std::vector<char*> pointers = Pointers(argv);
     int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return {};
+    if (pipe(in) != 0 || pipe(out) != 0) return Running(-1, -1, -1);
     if (options.output == Output::ClosedPipe) close(out[0]), out[0] = -1;
     const pid_t child = fork();
     if (child == 0) {
@@ -167,19 +192,65 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
         }
         close(in[0]), close(in[1]), close(out[1]);
         if (out[0] >= 0) close(out[0]);
+        if (options.closed >= 0) close(options.closed);
         if (chdir(dir_.Path().c_str()) != 0) _exit(125);
         setenv("WINEDEBUG", "-all", 1);
         if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
-        if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+        if (options.umask >= 0) umask(static_cast<mode_t>(options.umask));
+        if (options.unprivileged) {
+            const std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
+            if (setgroups(groups.size(), groups.data()) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+        }
         execvp(pointers[0], pointers.data());
         _exit(127);
     }
     close(in[0]);
     close(out[1]);
+    return Running(child, in[1], out[0]);
+}
+
+Running::Running(Running&& other) noexcept
+    : pid_(std::exchange(other.pid_, -1)), input_(std::exchange(other.input_, -1)),
+      output_(std::exchange(other.output_, -1)), out_(std::move(other.out_)) {}
+
+Running::~Running() {
+    if (pid_ > 0) Finish();
+}
+
+bool Running::WaitFor(std::string_view text) {
+    char buffer[4096];
+    while (out_.find(text) == std::string::npos) {
+        const ssize_t n = output_ >= 0 ? read(output_, buffer, sizeof buffer) : 0;
+        if (n <= 0) return false;
+        out_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void Running::Signal(int signal) const {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
+RunResult Running::Finish(const std::string& input) {
     RunResult result;
-    result.out = out[0] >= 0 ? Exchange(in[1], out[0], options.input) : (close(in[1]), std::string());
+    if (pid_ <= 0) return result;
+    result.out = out_;
+    if (output_ >= 0)
+        result.out += Exchange(input_, output_, input);
+    else
+        close(input_);
+    input_ = output_ = -1;
     int status = 0;
-    waitpid(child, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    result.exitCode = ExitCodeOf(status);
     return result;
+}
+
+bool AppearsWithin(const std::string& path, int seconds) {
+    for (int waited = 0; waited < seconds * 100; ++waited) {
+        if (access(path.c_str(), F_OK) == 0) return true;
+        usleep(10000);
+    }
+    return false;
 }

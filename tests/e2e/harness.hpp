@@ -26,6 +26,9 @@ enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
 struct RunOptions {
     std::string input;            // standard input
     bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count
+    std::vector<unsigned> groups;  // its supplementary groups when unprivileged
+    int umask = -1;                // the umask of the run, when not -1
+    int closed = -1;               // a standard descriptor (0, 1 or 2) closed for the run
     Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
     std::string locale;            // LC_ALL for the run, when not empty
 };
@@ -62,6 +65,8 @@ public:
     void ConfigureStandard(const std::vector<std::string>& extra = {}) const;
 
     RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+    // Starts a run on pipes (standard input, standard output) and returns at once.
+    class Running Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
 
 private:
     Build build_;
@@ -70,6 +75,31 @@ private:
 };
 
 
+
+// A run in progress: its output is read only when asked for, so a run can be
+// held at a full pipe, answered at its prompt, or sent a signal meanwhile.
+class Running {
+public:
+    Running(int pid, int input, int output) : pid_(pid), input_(input), output_(output) {}
+    Running(Running&& other) noexcept;
+    Running(const Running&) = delete;
+    ~Running();
+
+    // Reads the output until it holds `text`; false when the run ended first.
+    bool WaitFor(std::string_view text);
+    void Signal(int signal) const;
+    // Feeds `input` and closes standard input, reads the rest of the output and
+    // waits for the end. A run that died of a signal has exit code 1000 + signal.
+    RunResult Finish(const std::string& input = {});
+
+private:
+    int pid_;
+    int input_, output_;
+    std::string out_;
+};
+
+// Waits until the file exists, for at most the given seconds.
+bool AppearsWithin(const std::string& path, int seconds);
 
 // Whether the Windows program and wine are there; when they are not, a case
 // skips, or fails where the tools are required.

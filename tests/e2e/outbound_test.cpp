@@ -142,12 +142,15 @@ TEST_P(Outbound, AppendingStartsOnALineOfItsOwn) {
     job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
     const std::string req = "fido/" + C(job, "OUT") + "/11f80024.req";
     job.dir().Write(req, "a.zip");
-    job.dir().Write(job.Created("T.LOG"), "old line\r\n\x1a\x1a garbage");
+    const std::string oldLog = "old line\r\n\x1a\x1a text after\x1a\x1a";
+    job.dir().Write(job.Created("T.LOG"), oldLog);
     EXPECT_EQ(job.Run({"b.zip", "/36"}).exitCode, 0);
     EXPECT_EQ(job.dir().Read(req), "a.zip\r\nb.zip\r\n");
+    // Only the ^Z bytes that end the log go; the text after a ^Z stays.
     const std::string log = job.dir().Read(job.Created("T.LOG"));
-    EXPECT_EQ(log.substr(0, 10), "old line\r\n");
-    EXPECT_TRUE(std::regex_match(log.substr(10), std::regex(R"(\d\d/\d\d \d\d:\d\d:\d\d b\.zip 2:4600/36\.0\r\n)"))) << log;
+    const std::size_t kept = oldLog.size() - 2;
+    EXPECT_EQ(log.substr(0, kept + 2), oldLog.substr(0, kept) + "\r\n");
+    EXPECT_TRUE(std::regex_match(log.substr(kept + 2), std::regex(R"(\d\d/\d\d \d\d:\d\d:\d\d b\.zip 2:4600/36\.0\r\n)"))) << log;
 }
 
 TEST_P(Outbound, FlowFilesAreCreatedEmptyAndNeverChanged) {

@@ -1,9 +1,10 @@
 // Every I/O operation of a whole job made to fail in turn: a run with no fault
 // counts the operations, then the job runs once more for every k, in a fresh
-// folder, with its k-th operation failing. Whatever fails, the run ends
-// through its normal stop, nothing it reported written is missing, no line a
-// request file held is lost, no busy flag is left behind, and a run that ends
-// early says why in its last line.
+// folder, with its k-th operation failing (a write also once more after half
+// of its bytes). Whatever fails, the run ends through its normal stop, every
+// request it reported is in its file, every request file holds whole lines
+// only and no line it held is lost, no busy flag is left behind, and a run
+// that ends early says why in its last line.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,8 +89,9 @@ std::string Slurp(int fd) {
     return bytes;
 }
 
-// Runs the faulty program in `dir` with its k-th operation failing (0: none).
-Outcome RunFaulty(const ScratchDir& dir, const std::vector<std::string>& args, long failAt) {
+// Runs the faulty program in `dir` with its k-th operation failing (0: none);
+// a failing write writes half of its bytes first when `shortWrite` is set.
+Outcome RunFaulty(const ScratchDir& dir, const std::vector<std::string>& args, long failAt, bool shortWrite = false) {
     const std::string reportPath = dir.At("fault-report.txt");
     const std::string errPath = dir.At("stderr.txt");
     std::vector<std::string> argv = {TOLVEX_FAULTY_PROGRAM};
@@ -113,6 +115,7 @@ Outcome RunFaulty(const ScratchDir& dir, const std::vector<std::string>& args, l
         setenv("TOLVEX_FAULT_COUNT", reportPath.c_str(), 1);
         setenv("TOLVEX_FAULT_ROOT", dir.Path().c_str(), 1);
         setenv("TOLVEX_FAIL_AT", std::to_string(failAt).c_str(), 1);
+        if (shortWrite) setenv("TOLVEX_FAIL_SHORT", "1", 1);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
@@ -234,18 +237,26 @@ std::vector<std::string> Check(const ScratchDir& dir, const Outcome& run,
 
     for (const Address& address : kAddresses) {
         const auto file = after.find(address.requestFile);
-        const std::set<std::string> held = file == after.end() ? std::set<std::string>() : LineSet(file->second);
-        const bool reported = std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-            return StartsWith(line, text::kUnableToWrite) && EndsWith(line, address.programName);
-        });
+        const std::string bytes = file == after.end() ? std::string() : file->second;
+        const std::set<std::string> held = LineSet(bytes);
+        // Every request the console reported is in the file, whatever failed later.
         const std::string suffix = std::string(text::kRequestedFrom) + address.printed;
         for (const std::string& line : lines)
             if (EndsWith(line, suffix) && line.size() > suffix.size() + 1) {
                 const std::string request = line.substr(1, line.size() - suffix.size() - 1);
-                if (held.count(request) == 0 && !reported)
+                if (held.count(request) == 0)
                     wrong.push_back("\"" + request + "\" shown for " + address.printed + " but not in " +
                                     address.requestFile);
             }
+        // Whole lines only, each one the file held or the job writes there.
+        const auto old = kBefore.find(address.requestFile);
+        if (old != kBefore.end() && bytes == old->second) continue;
+        if (!bytes.empty() && !EndsWith(bytes, "\r\n"))
+            wrong.push_back(address.requestFile + " ends in half a line: \"" + bytes.substr(bytes.rfind('\n') + 1) + "\"");
+        if (clean.empty()) continue;
+        const std::set<std::string> meant = LineSet(clean.count(address.requestFile) ? clean.at(address.requestFile) : "");
+        for (const std::string& line : held)
+            if (meant.count(line) == 0) wrong.push_back(address.requestFile + " holds a line never meant: \"" + line + "\"");
     }
 
     for (const auto& [name, bytes] : kBefore) {
@@ -324,18 +335,25 @@ TEST(FaultPoints, EveryOperationOfAJobFailsInTurn) {
 
     std::map<std::string, int> outcomes;
     std::vector<std::string> problems;
+    int shortWrites = 0;
     for (long k = 1; k <= points; ++k) {
-        const ScratchDir dir;
-        const Outcome run = RunFaulty(dir, LayOut(dir), k);
-        ++outcomes[Category(run)];
-        if (run.report.present && run.report.operations < k)
-            problems.push_back("k=" + std::to_string(k) + ": the run ended after " +
-                               std::to_string(run.report.operations) + " operations");
-        for (const std::string& wrong : Check(dir, run, clean))
-            problems.push_back("k=" + std::to_string(k) + " (" + run.report.failed + "): " + wrong);
+        // A failing write fails whole, and once more after half of its bytes.
+        for (const bool shortWrite : {false, true}) {
+            const ScratchDir dir;
+            const Outcome run = RunFaulty(dir, LayOut(dir), k, shortWrite);
+            if (shortWrite && run.report.failed.find(" write ") == std::string::npos) break;
+            shortWrites += shortWrite;
+            ++outcomes[Category(run) + (shortWrite ? " (short write)" : "")];
+            const std::string point = "k=" + std::to_string(k) + (shortWrite ? " short" : "");
+            if (run.report.present && run.report.operations < k)
+                problems.push_back(point + ": the run ended after " + std::to_string(run.report.operations) +
+                                   " operations");
+            for (const std::string& wrong : Check(dir, run, clean))
+                problems.push_back(point + " (" + run.report.failed + "): " + wrong);
+        }
     }
 
-    std::cout << "fault points exercised: " << points << "\n";
+    std::cout << "fault points exercised: " << points << ", short writes among them: " << shortWrites << "\n";
     for (const auto& [outcome, count] : outcomes) std::cout << "  " << count << " x " << outcome << "\n";
     std::string all;
     for (const std::string& problem : problems) all += problem + "\n";

@@ -1,0 +1,369 @@
+// Faults from the world around a run: closed standard descriptors, a disk that
+// fills up, runs side by side, an interrupt, a kill at any moment, files of
+// other users and a shared outbound. Every file keeps its old bytes plus whole
+// lines, and the console reports only what is in a file.
+#include <grp.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "e2e/harness.hpp"
+
+namespace {
+
+// Splits at CR LF; `rest` gets what follows the last line end.
+std::vector<std::string> CrlfLines(const std::string& bytes, std::string* rest = nullptr) {
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    for (std::size_t end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(bytes.substr(at, end - at));
+    if (rest != nullptr) *rest = bytes.substr(at);
+    return lines;
+}
+
+// What a run wrote into a request file that held `before`: the lines it added,
+// or a description of what is not whole.
+std::vector<std::string> AddedLines(const std::string& before, const std::string& after, std::string& fault) {
+    if (after.compare(0, before.size(), before) != 0) fault = "the old bytes changed";
+    std::string rest;
+    const std::vector<std::string> added = CrlfLines(after.substr(std::min(before.size(), after.size())), &rest);
+    if (!rest.empty()) fault = "ends in half a line: \"" + rest + "\"";
+    return added;
+}
+
+// The requests the console reported for an address.
+std::vector<std::string> Reported(const std::string& console, const std::string& address) {
+    std::vector<std::string> requests;
+    const std::string arrow = " -> " + address;
+    for (const std::string& line : CrlfLines(console))
+        if (line.size() > arrow.size() + 1 && line.compare(line.size() - arrow.size(), arrow.size(), arrow) == 0)
+            requests.push_back(line.substr(1, line.size() - arrow.size() - 1));
+    return requests;
+}
+
+// Runs `check` in a child process of that user and group; true when it holds.
+bool AsUser(unsigned uid, unsigned gid, const std::function<bool()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct stat Stat(const std::string& path) {
+    struct stat info {};
+    lstat(path.c_str(), &info);
+    return info;
+}
+
+constexpr unsigned kGroup = 4321;  // the group that shares an outbound
+constexpr unsigned kMailer = 4711;  // the user a mailer runs as
+
+class OutsideFaults : public EndToEnd {
+protected:
+    std::string Out(const Job& job, std::string_view file) const {
+        return "fido/" + job.Created("OUT") + "/" + std::string(file);
+    }
+};
+
+// Only ^Z bytes that end a file are padding; text after a ^Z is requests.
+TEST_P(OutsideFaults, TextAfterAnEndMarkIsKeptWhenAddingToAFile) {
+    for (const bool checkDupes : {false, true}) {
+        const Job job(build());
+        job.ConfigureStandard(checkDupes ? std::vector<std::string>{"CHECKDUPES YES"} : std::vector<std::string>{});
+        const std::string old = "a.zip\r\n\x1ahidden.zip\r\na.zip\r\n";
+        job.dir().Write(Out(job, "11f80025.req"), old);
+        EXPECT_EQ(job.Run({"c.zip", "/37"}).exitCode, 0);
+        EXPECT_EQ(job.dir().Read(Out(job, "11f80025.req")), old + "c.zip\r\n") << "CHECKDUPES " << checkDupes;
+    }
+}
+
+// The log lines of the runs, each whole, in any order; what follows the last
+// line end goes into `rest`.
+std::multiset<std::string> LoggedRequests(const std::string& log, std::string& rest) {
+    const std::regex form(R"(\d\d/\d\d \d\d:\d\d:\d\d (\S+ \S+))");
+    std::multiset<std::string> logged;
+    for (const std::string& line : CrlfLines(log, &rest)) {
+        std::smatch m;
+        logged.insert(std::regex_match(line, m, form) ? std::string(m[1]) : "not a log line: " + line);
+    }
+    return logged;
+}
+
+// One run waits at its prompt, its log open, while another runs to its end.
+TEST_P(OutsideFaults, ARunAtItsPromptWritesAfterTheOtherRunsLogLines) {
+    const Job job(build());
+    job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
+    Running waiting = job.Start({"/"});
+    ASSERT_TRUE(waiting.WaitFor("Request file(s): "));
+    EXPECT_EQ(job.Run({"b.zip", "/37"}).exitCode, 0);
+    EXPECT_EQ(waiting.Finish("a.zip\r\n/36\r\n").exitCode, 0);
+    std::string rest;
+    EXPECT_EQ(LoggedRequests(job.dir().Read(job.Created("T.LOG")), rest),
+              (std::multiset<std::string>{"a.zip 2:4600/36.0", "b.zip 2:4600/37.0"}));
+    EXPECT_EQ(rest, "");
+}
+
+// The console is a pipe nobody reads, so the run is held in the middle of the
+// address when the interrupt comes. Under wine the console write is not cut
+// short: the address is finished once the pipe is read.
+TEST_P(OutsideFaults, AnInterruptFinishesTheAddressInHandAndEndsTheRun) {
+    const Job job(build());
+    job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
+    std::string list;
+    for (int i = 0; i < 15000; ++i) list += "f" + std::string(5 - std::to_string(i).size(), '0') + std::to_string(i) + ".z\r\n";
+    job.dir().Write("big.lst", list);
+    const std::vector<int> signals =
+        build() == Build::Posix ? std::vector<int>{SIGINT, SIGTERM} : std::vector<int>{SIGINT};
+    for (const int signal : signals) {
+        std::remove(job.dir().At(Out(job, "11f80024.req")).c_str());
+        Running run = job.Start({"@big.lst", "/36", "/37"});
+        ASSERT_TRUE(AppearsWithin(job.dir().At(Out(job, "11f80024.bsy")), 20));
+        usleep(300000);
+        run.Signal(signal);
+        const RunResult result = run.Finish();
+        // Ended by the signal (wine: the low byte of STATUS_CONTROL_C_EXIT).
+        EXPECT_EQ(result.exitCode, build() == Build::Posix ? 1000 + signal : 0x3A) << signal;
+        EXPECT_EQ(job.dir().Read(Out(job, "11f80024.req")), list) << signal;
+        EXPECT_FALSE(job.dir().Exists(Out(job, "11f80024.bsy"))) << signal;
+        EXPECT_FALSE(job.dir().Exists(Out(job, "11f80025.req"))) << signal;
+    }
+    std::string rest;
+    EXPECT_EQ(CrlfLines(job.dir().Read(job.Created("T.LOG")), &rest).size(), 15000 * signals.size());
+    EXPECT_EQ(rest, "");
+}
+
+TOLVEX_BOTH_BUILDS(OutsideFaults);
+
+// Twenty runs at once, six requests each, each on an address of its own.
+// (Not under wine: its append-only handles write at the end each process last
+// saw, so lines of runs side by side overwrite each other there.)
+TEST(OutsideFaultsPosix, TwentyRunsAtOnceKeepEveryLogLineWhole) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
+    std::multiset<std::string> expected;
+    std::vector<std::future<RunResult>> runs;
+    for (int i = 0; i < 20; ++i) {
+        std::vector<std::string> args;
+        for (int f = 0; f < 6; ++f) {
+            args.push_back("r" + std::to_string(i) + "f" + std::to_string(f) + ".zip");
+            expected.insert(args.back() + " 2:4600/" + std::to_string(100 + i) + ".0");
+        }
+        args.push_back("/" + std::to_string(100 + i));
+        runs.push_back(std::async(std::launch::async, [&job, args] { return job.Run(args); }));
+    }
+    for (auto& run : runs) EXPECT_EQ(run.get().exitCode, 0);
+    std::string rest;
+    EXPECT_EQ(LoggedRequests(job.dir().Read("t.log"), rest), expected);
+    EXPECT_EQ(rest, "");
+}
+
+TEST(OutsideFaultsPosix, ClosedStandardDescriptorsAreNeverFiles) {
+    for (const int fd : {0, 1, 2}) {
+        const Job job(Build::Posix);
+        job.ConfigureStandard({"CREATECLO YES", "LOG " + job.ConfigPath("t.log")});
+        RunOptions options;
+        options.closed = fd;
+        const RunResult run = job.Run({"a.zip", "b.zip", "/36"}, options);
+        EXPECT_EQ(run.exitCode, 0) << fd;
+        const std::string shown = Console({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0", "", "Have a nice day! =)"});
+        EXPECT_EQ(run.out, fd == 1 ? "" : shown) << fd;
+        EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\n") << fd;
+        EXPECT_EQ(job.dir().Read("fido/out/11f80024.clo"), "") << fd;
+        EXPECT_EQ(CrlfLines(job.dir().Read("t.log")).size(), 2u) << fd;
+    }
+}
+
+// A 64 KiB file system, full but for 20 bytes beside a request file: the
+// third line of the run fills it in the middle.
+TEST(OutsideFaultsPosix, AFullDiskLeavesWholeLinesEachOneReported) {
+    const Job job(Build::Posix);
+    const std::string fido = job.dir().At("fido");
+    if (mount("tolvex-test", fido.c_str(), "tmpfs", 0, "size=64k,mode=0777") != 0)
+        GTEST_SKIP() << "no small file system can be mounted here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{fido};
+    job.ConfigureStandard();
+    std::string old;
+    for (int i = 0; old.size() < 3 * 4096 - 20; ++i) old += "old" + std::to_string(i % 10) + ".zip\r\n";
+    old.resize(3 * 4096 - 20 - 2);
+    old += "\r\n";
+    job.dir().Write("fido/out/11f80024.req", old);
+    {
+        std::ofstream filler(job.dir().At("fido/filler"), std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    std::vector<std::string> args;
+    for (int i = 0; i < 10; ++i) args.push_back("have" + std::to_string(i) + ".zip");
+    args.push_back("/36");
+    const RunResult full = job.Run(args);
+    EXPECT_NE(full.out.find(" Error! Unable to write "), std::string::npos) << full.out;
+    std::string fault;
+    const std::vector<std::string> added = AddedLines(old, job.dir().Read("fido/out/11f80024.req"), fault);
+    EXPECT_EQ(fault, "");
+    EXPECT_EQ(added, Reported(full.out, "2:4600/36.0"));
+    EXPECT_FALSE(added.empty());
+    EXPECT_LT(added.size(), 10u);
+
+    // On the freed disk the next run adds its own line and nothing else.
+    const std::string before = job.dir().Read("fido/out/11f80024.req");
+    std::remove(job.dir().At("fido/filler").c_str());
+    EXPECT_EQ(job.Run({"next.zip", "/36"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), before + "next.zip\r\n");
+}
+
+// A request file of the group, cleaned by root and by a member of the group;
+// one reached through a link; one without repeats; an old temporary name taken.
+TEST(OutsideFaultsPosix, CleaningKeepsOwnerRightsLinksAndTheFileItself) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES"});
+    job.dir().MakeDir("fido/out");
+    const std::string out = job.dir().At("fido/out");
+    ASSERT_EQ(chown(out.c_str(), 0, kGroup), 0);
+    chmod(out.c_str(), 0770);
+    RunOptions member = AsNobody();
+    member.groups = {kGroup};
+    for (const bool asRoot : {true, false}) {
+        job.dir().Write("fido/out/11f80024.req", "a.zip !pw\r\nb.zip\r\na.zip !pw\r\n");
+        const std::string req = out + "/11f80024.req";
+        ASSERT_EQ(chown(req.c_str(), 0, kGroup), 0);
+        chmod(req.c_str(), 0660);
+        const RunResult run = job.Run({"c.zip", "/36"}, asRoot ? RunOptions{} : member);
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip !pw\r\nb.zip\r\nc.zip\r\n") << asRoot;
+        const struct stat cleaned = Stat(req);
+        EXPECT_EQ(cleaned.st_mode & 07777, 0660u) << asRoot;
+        EXPECT_EQ(cleaned.st_gid, kGroup) << asRoot;
+        EXPECT_EQ(cleaned.st_uid, asRoot ? 0u : 65534u);
+    }
+
+    job.dir().Write("real.req", "x.zip\r\nx.zip\r\n");
+    ASSERT_EQ(symlink(job.dir().At("real.req").c_str(), (out + "/11f80025.req").c_str()), 0);
+    job.dir().Write("fido/out/11f80026.req", "y.zip\r\n");
+    const ino_t inode = Stat(out + "/11f80026.req").st_ino;
+    job.dir().MakeDir("fido/out/11f80026.tmp");
+    EXPECT_EQ(job.Run({"z.zip", "/37", "/38"}).exitCode, 0);
+    EXPECT_TRUE(S_ISLNK(Stat(out + "/11f80025.req").st_mode));
+    EXPECT_EQ(job.dir().Read("real.req"), "x.zip\r\nz.zip\r\n");
+    EXPECT_EQ(Stat(out + "/11f80026.req").st_ino, inode);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80026.req"), "y.zip\r\nz.zip\r\n");
+    for (const std::string& entry : job.dir().Tree())
+        EXPECT_TRUE(entry.find(".tmp") == std::string::npos || entry == "fido/out/11f80026.tmp/") << entry;
+}
+
+// The outbound belongs to the mailer's user and group (2775); a sysop of the
+// group runs tolvex with umask 022, and the mailer can still use all of it.
+TEST(OutsideFaultsPosix, ASharedOutboundStaysUsableByTheMailer) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CREATECLO YES"});
+    const std::string fido = job.dir().At("fido");
+    ASSERT_EQ(chown(fido.c_str(), kMailer, kGroup), 0);
+    chmod(fido.c_str(), 02775);
+    RunOptions sysop = AsNobody();
+    sysop.groups = {kGroup};
+    sysop.umask = 022;
+    EXPECT_EQ(job.Run({"a.zip", "/36", "/36.7"}, sysop).exitCode, 0);
+
+    EXPECT_EQ(Stat(fido + "/out").st_mode & 07777, 02775u);
+    EXPECT_EQ(Stat(fido + "/out/11f80024.req").st_mode & 07777, 0664u);
+    const std::vector<std::string> folders = {fido + "/out", fido + "/out/11f80024.pnt"};
+    const std::vector<std::string> files = {fido + "/out/11f80024.req", fido + "/out/11f80024.clo",
+                                            fido + "/out/11f80024.pnt/00000007.req",
+                                            fido + "/out/11f80024.pnt/00000007.clo"};
+    for (const std::string& folder : folders)
+        EXPECT_TRUE(AsUser(kMailer, kGroup, [&] {
+            const int flag = open((folder + "/flag.bsy").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+            return flag >= 0 && close(flag) == 0 && unlink((folder + "/flag.bsy").c_str()) == 0;
+        })) << folder;
+    for (const std::string& file : files)
+        EXPECT_TRUE(AsUser(kMailer, kGroup, [&] {
+            const int fd = open(file.c_str(), O_WRONLY | O_TRUNC);
+            return fd >= 0 && close(fd) == 0 && unlink(file.c_str()) == 0;
+        })) << file;
+}
+
+// Killed outright at each of its system calls in turn (strace injects the
+// SIGKILL): whatever the moment, every request file holds whole lines only.
+TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
+    if (system("strace -V >/dev/null 2>&1") != 0) {
+        if (ToolsRequired()) FAIL() << "strace is missing";
+        GTEST_SKIP() << "strace is missing";
+    }
+    const std::map<std::string, std::string> before = {
+        {"fido/out/11f80024.req", "old-file-number-one.zip\r\nold-file-number-two.zip !pw\r\nold-file-number-one.zip\r\n"
+                                  "old-file-number-three.zip\r\nold-file-number-four.zip\r\n"},
+        {"fido/out/11f80025.req", std::string(150, 'x') + ".zip\r\n"}};
+    std::vector<std::string> args;
+    std::set<std::string> requested;
+    for (int i = 0; i < 12; ++i) requested.insert(args.emplace_back("requested-file-" + std::to_string(i) + ".zip"));
+    args.insert(args.end(), {"/36", "/37"});
+
+    const auto layOut = [&](const Job& job) {
+        job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES", "LOG " + job.ConfigPath("t.log")});
+        for (const auto& [name, bytes] : before) job.dir().Write(name, bytes);
+    };
+    const auto traced = [&](const Job& job, const std::string& strace) {
+        std::string command = "cd " + job.dir().Path() + " && strace -f -qq " + strace + " prog/tolvex";
+        for (const std::string& a : args) command += " " + a;
+        return system((command + " >/dev/null 2>&1").c_str());
+    };
+    // The system calls of a whole run, by name.
+    std::map<std::string, int> calls;
+    {
+        const Job job(Build::Posix);
+        layOut(job);
+        ASSERT_EQ(traced(job, "-o trace"), 0);
+        std::istringstream trace(job.dir().Read("trace"));
+        const std::regex call(R"(^\d+\s+([a-z0-9_]+)\()");
+        for (std::string line; std::getline(trace, line);) {
+            std::smatch m;
+            if (std::regex_search(line, m, call)) ++calls[m[1]];
+        }
+    }
+    ASSERT_GT(calls.size(), 10u);
+    int kills = 0;
+    std::vector<std::string> faults;
+    for (const auto& [call, count] : calls)
+        for (int k = 1; k <= count; ++k) {
+            const Job job(Build::Posix);
+            layOut(job);
+            if (traced(job, "-o /dev/null -e inject=" + call + ":signal=SIGKILL:when=" + std::to_string(k)) != 0) ++kills;
+            for (const auto& [name, old] : before) {
+                std::string fault;
+                std::set<std::string> oldLines;
+                for (const std::string& line : CrlfLines(old)) oldLines.insert(line);
+                const std::string now = job.dir().Read(name);
+                std::string rest;
+                for (const std::string& line : CrlfLines(now, &rest))
+                    if (oldLines.count(line) == 0 && requested.count(line) == 0) fault = "the line \"" + line + "\"";
+                if (!rest.empty()) fault = "half a line \"" + rest + "\"";
+                for (const std::string& line : oldLines)
+                    if (now.find(line + "\r\n") == std::string::npos) fault = "lost \"" + line + "\"";
+                if (!fault.empty()) faults.push_back(call + " #" + std::to_string(k) + ": " + name + ": " + fault);
+            }
+        }
+    EXPECT_GT(kills, 0);
+    std::string all;
+    for (const std::string& fault : faults) all += fault + "\n";
+    EXPECT_TRUE(faults.empty()) << all;
+}
+
+}  // namespace
