@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <iostream>
 #include <functional>
 #include <future>
 #include <map>
@@ -361,6 +362,10 @@ TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
             }
         }
     EXPECT_GT(kills, 0);
+    int total = 0;
+    for (const auto& [call, count] : calls) total += count;
+    std::cout << "system calls of the job: " << total << " of " << calls.size() << " kinds; runs killed: " << kills
+              << "\n";
     std::string all;
     for (const std::string& fault : faults) all += fault + "\n";
     EXPECT_TRUE(faults.empty()) << all;

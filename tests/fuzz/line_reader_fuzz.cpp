@@ -12,9 +12,8 @@ namespace {
 constexpr char kEndMark = 26;
 
 std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
-    const std::size_t searchFrom = bytes.size() > 128 ? bytes.size() - 128 : 0;
-    const std::size_t mark = bytes.find(kEndMark, searchFrom);
-    std::string text(bytes.substr(0, mark));
+    // Only the ^Z bytes that end the file go.
+    std::string text(bytes.substr(0, bytes.find_last_not_of(kEndMark) + 1));
     if (!text.empty() && text.back() != '\r' && text.back() != '\n') text += "\r\n";
     return text + std::string(line) + "\r\n";
 }

@@ -1,6 +1,7 @@
 // An existing request file, cleaned of repeats and appended to with the
 // duplicate check on: every line it held before is still there, once, in its
-// order and whole, and a file with text after a ^Z is only added to; every
+// order and whole; a file without repeats or with text after a ^Z is only
+// added to, after the ^Z bytes that end it are cut; every
 // request not there before is added; the flow file is made; the busy flag is
 // gone. The input is the request file's bytes.
 #include "config/configuration.hpp"
@@ -34,18 +35,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string file;
     std::set<std::string> seen;
+    bool repeats = false;
+    for (const std::string& line : TextLines(before)) repeats |= !seen.insert(line).second;
     const std::size_t mark = before.find('\x1a');
     const bool textAfterMark =
         mark != std::string_view::npos && before.find_first_not_of('\x1a', mark) != std::string_view::npos;
-    if (textAfterMark) {
-        // Added to as it is: cut at a ^Z in its last 128 bytes, the new lines
-        // on a line of their own.
-        const std::size_t cut = before.find('\x1a', before.size() > 128 ? before.size() - 128 : 0);
-        file = std::string(before.substr(0, cut));
-        for (const std::string& line : TextLines(before)) seen.insert(line);
-    } else {
+    if (repeats && !textAfterMark) {
+        std::set<std::string> kept;
         for (const std::string& line : TextLines(before))
-            if (seen.insert(line).second) file += line + "\r\n";
+            if (kept.insert(line).second) file += line + "\r\n";
+    } else {
+        // Added to as it is: only the ^Z bytes that end it are cut, the new
+        // lines on a line of their own.
+        file = std::string(before.substr(0, before.find_last_not_of('\x1a') + 1));
     }
     // Only what the file held counts as present: a word asked twice is written twice.
     std::string added;
@@ -56,6 +58,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(memory_platform::GetFile(target.RequestFile) == file);
     FUZZ_CHECK(memory_platform::GetFile(target.FlowFile) == "");
     FUZZ_CHECK(!memory_platform::GetFile(target.BusyFlag));
-    FUZZ_CHECK(!memory_platform::GetFile(target.TargetDir + "\\" + target.FileStem + ".tmp"));
+    FUZZ_CHECK(!memory_platform::GetFile(target.TargetDir + "\\" + target.FileStem + ".4711.tmp"));
     return 0;
 }
