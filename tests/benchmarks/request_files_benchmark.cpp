@@ -45,13 +45,15 @@ struct Job {
     std::vector<NodeAddress> nodes;
     std::vector<OutboundTarget> targets;
 
-    Job(int addresses, std::int64_t existingLines) {
+    Job(int addresses, std::int64_t existingLines, bool repeat = false) {
         dir.MakeDir("fido/out");
         settings.Outbound = dir.At("fido");
         settings.DefaultOutbound = "out";
         settings.CheckDupes = true;
         console.Create();
-        const std::string lines = ExistingLines(existingLines, "existing");
+        // A repeated line makes the cleaning rewrite the file, flush it and
+        // put it in place.
+        const std::string lines = ExistingLines(existingLines, "existing") + (repeat ? "existing0.zip\r\n" : "");
         for (int i = 0; i < addresses; ++i) {
             nodes.push_back({2, 4600, 36 + i, 0});
             targets.push_back(OutboundNames(nodes.back(), settings, 2));
@@ -69,9 +71,10 @@ struct Job {
     }
 };
 
-// One address whose request file holds a million distinct lines; 100 requests.
+// One address whose request file holds a million distinct lines (and, with
+// argument 1, one repeat that makes the cleaning rewrite it); 100 requests.
 void MillionLineRequestFile(benchmark::State& state) {
-    Job job(1, 1'000'000);
+    Job job(1, 1'000'000, state.range(0) != 0);
     const Requests requests = ManyRequests(100);
     for (auto _ : state) {
         state.PauseTiming();
@@ -80,7 +83,7 @@ void MillionLineRequestFile(benchmark::State& state) {
         job.Run(requests);
     }
 }
-BENCHMARK(MillionLineRequestFile)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(MillionLineRequestFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // The largest job: 750 full request lines for 10 addresses, each with an
 // existing request file of state.range(0) lines. Doubling the lines should
