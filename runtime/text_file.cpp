@@ -122,11 +122,14 @@ void TextFile::WriteOut() {
     if (error != 0) Fail(error);
 }
 
-void TextFile::Put(std::string_view bytes) {
+void TextFile::Put(std::string_view bytes, platform::TextOrigin origin) {
     if (IoErrorPending()) return;
     if (state_ != State::Writing) return SetIoError(state_ == State::Closed ? kFileNotOpen : kFileNotOpenForWriting);
     if (passOn_) {
-        if (int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(bytes.size()))) Fail(error);
+        // A file written but not opened by name is the process's standard output.
+        const int error = owned_ ? platform::FileWrite(handle_, bytes.data(), static_cast<int>(bytes.size()))
+                                 : platform::ConsoleWrite(handle_, bytes, origin);
+        if (error != 0) Fail(error);
         return;
     }
     // Whole buffers' worth go on in one piece, as they would one by one.
@@ -148,19 +151,19 @@ void TextFile::Put(std::string_view bytes) {
     }
 }
 
-void TextFile::Write(std::string_view text) {
+void TextFile::Write(std::string_view text, platform::TextOrigin origin) {
     if (lineEndFirst_ && !text.empty() && !IoErrorPending()) {
         lineEndFirst_ = false;
-        Put("\r\n" + std::string(text));
+        Put("\r\n" + std::string(text), origin);
         return;
     }
-    Put(text);
+    Put(text, origin);
 }
 
-void TextFile::WriteLine(std::string_view text) {
+void TextFile::WriteLine(std::string_view text, platform::TextOrigin origin) {
     std::string line(text);
     line += "\r\n";
-    Write(line);
+    Write(line, origin);
 }
 
 int TextFile::Peek() {

@@ -41,8 +41,10 @@ public:
 
     // One write statement each. Disk files keep a 128-byte buffer; the console,
     // devices and pipes get each statement in one piece, as soon as it is made.
-    void Write(std::string_view text);
-    void WriteLine(std::string_view text = {});
+    // Standard output shows a statement by its origin (platform::ConsoleWrite):
+    // only the program's own non-ASCII texts need TextOrigin::Own.
+    void Write(std::string_view text, platform::TextOrigin origin = platform::TextOrigin::User);
+    void WriteLine(std::string_view text = {}, platform::TextOrigin origin = platform::TextOrigin::User);
 
     // Marks the process's standard output: its write failures are not pending
     // errors, so a console that went away never costs a file write.
@@ -54,7 +56,7 @@ private:
     bool Attach(int error, platform::Handle handle, bool owned, State state);
     void OpenForWriting(int (*make)(std::string_view, platform::Handle&));
     void CutAtEndMark();
-    void Put(std::string_view bytes);
+    void Put(std::string_view bytes, platform::TextOrigin origin);
     void WriteOut();
     void Fail(int error);
     int Peek();

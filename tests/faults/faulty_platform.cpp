@@ -158,16 +158,7 @@ int FileRead(Handle handle, char* buffer, int size, int& got) {
 }
 
 int FileWrite(Handle handle, const char* data, int size) {
-    Recorder& faults = Faults();
-    const int result =
-        OnHandle("write", handle, ENOSPC, [&] { return platform_system::FileWrite(handle, data, size); });
-    if (handle == StandardOutput()) {
-        // What the console did not show, and where, so that a test can tell a
-        // lost console line from a run that ended early.
-        if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(data, size);
-        else faults.consoleBytes += size;
-    }
-    return result;
+    return OnHandle("write", handle, ENOSPC, [&] { return platform_system::FileWrite(handle, data, size); });
 }
 
 int FileSeek(Handle handle, std::int64_t position) {
@@ -246,7 +237,19 @@ void EndProcess(unsigned code) {
     platform_system::EndProcess(code);
 }
 
-std::string DisplayForm(std::string_view ownText) { return platform_system::DisplayForm(ownText); }
+int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
+    Recorder& faults = Faults();
+    const auto real = origin == TextOrigin::Own ? platform_system::TextOrigin::Own : platform_system::TextOrigin::User;
+    const int result = OnHandle("console-write", handle, ENOSPC,
+                                [&] { return platform_system::ConsoleWrite(handle, text, real); });
+    // What the console did not show, and where, so that a test can tell a
+    // lost console line from a run that ended early.
+    const int size = static_cast<int>(text.size());
+    if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(text.data(), size);
+    else faults.consoleBytes += size;
+    return result;
+}
+
 int ProcessId() { return platform_system::ProcessId(); }
 void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
 

@@ -88,10 +88,6 @@ int FileRead(Handle handle, char* buffer, int size, int& got) {
 }
 
 int FileWrite(Handle handle, const char* data, int size) {
-    if (handle == StandardOutput()) {
-        Memory().console.append(data, static_cast<std::size_t>(size));
-        return 0;
-    }
     const auto it = Memory().open.find(handle);
     if (it == Memory().open.end()) return EBADF;
     std::string& bytes = Memory().files[it->second.name];
@@ -157,7 +153,10 @@ std::string ProgramPath() { return "\\FIDO\\TOLVEX.EXE"; }
 std::vector<std::string> Arguments(int argc, char** argv) { return {argv + std::min(argc, 1), argv + argc}; }
 void StartProcess() {}
 void EndProcess(unsigned) { std::abort(); }  // no fuzz target ends the process
-std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
+int ConsoleWrite(Handle, std::string_view text, TextOrigin) {
+    Memory().console.append(text);
+    return 0;
+}
 int ProcessId() { return 4711; }
 void Pause(int) {}
 
