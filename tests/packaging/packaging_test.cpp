@@ -259,6 +259,20 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
               Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
 }
 
+// ---- The Windows program -----------------------------------------------
+
+// Its manifest: run as invoked (never elevated, never redirected to a
+// VirtualStore), on the Windows versions it names, up to 10 and 11.
+TEST(Windows, ProgramCarriesItsManifest) {
+    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    NEED(OnPath("i686-w64-mingw32-windres"), "i686-w64-mingw32-windres");
+    const std::string resources = Shell("i686-w64-mingw32-windres -O rc -i " + Quoted(TOLVEX_WIN32_PROGRAM)).out;
+    EXPECT_NE(resources.find("1 24 /* RT_MANIFEST */"), std::string::npos) << resources;
+    EXPECT_NE(resources.find("<requestedExecutionLevel level=\"\"asInvoker\"\""), std::string::npos) << resources;
+    EXPECT_NE(resources.find("<supportedOS Id=\"\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"\"/>"), std::string::npos)
+        << resources;
+}
+
 // ---- The packages ------------------------------------------------------
 
 std::vector<std::string> DebianPackages() {
