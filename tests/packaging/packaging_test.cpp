@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -79,13 +80,31 @@ std::string BannerAndUsage() {
 
 std::string Source(const std::string& relative) { return std::string(TOLVEX_SOURCE_DIR) + "/" + relative; }
 
-// The sample configuration with its OUTBOUND and LOG lines pointed elsewhere,
+const std::string kLinuxSample = "examples/linux/tolvex.cfg";
+const std::string kWindowsSample = "examples/windows/tolvex.cfg";
+
+// A sample configuration with its OUTBOUND and LOG lines pointed elsewhere,
 // as the build makes its demo configuration.
-std::string SampleConfiguration(const std::string& outbound, const std::string& log) {
-    std::string sample = ReadFile(Source("examples/tolvex.cfg"));
-    sample = std::regex_replace(sample, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
-    sample = std::regex_replace(sample, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
-    return sample;
+std::string SampleConfiguration(const std::string& sample, const std::string& outbound, const std::string& log) {
+    std::string text = ReadFile(Source(sample));
+    text = std::regex_replace(text, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
+    text = std::regex_replace(text, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
+    return text;
+}
+
+// The job a sample must do as shipped, its OUTBOUND and LOG moved into
+// `dir`: a flow file beside each request file (CREATECLO is on), another
+// zone's requests beside the main zone's folder (the ZONE line is only an
+// example), a log line per request. `out` is the main zone's folder as the
+// system spells it.
+void ExpectSampleJob(const ScratchDir& dir, const std::string& command, const std::string& out) {
+    const ShellRun job = Shell("cd " + Quoted(dir.Path()) + " && " + command + " pntlist.zip /36 3:45/6 2>/dev/null");
+    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", " pntlist.zip -> 3:45/6.0", "", "Have a nice day! =)"}));
+    for (const std::string file : {"/11f80024.req", "/11f80024.clo", ".003/002d0006.req", ".003/002d0006.clo"})
+        EXPECT_TRUE(dir.Exists("fido/" + out + file)) << out + file;
+    EXPECT_EQ(dir.Read("fido/" + out + "/11f80024.req"), "pntlist.zip\r\n");
+    const std::string log = dir.Read(dir.Exists("fido/TOLVEX.LOG") ? "fido/TOLVEX.LOG" : "fido/tolvex.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
 }
 
 void CopyProgram(const std::string& from, const std::string& to) {
@@ -186,7 +205,7 @@ TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
     const std::string outbound = dir.At("build/demo/fido");
     fs::create_directories(outbound);
     CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("build/tolvex"));
-    dir.Write("build/tolvex.cfg", SampleConfiguration(outbound, outbound + "/tolvex.log"));
+    dir.Write("build/tolvex.cfg", SampleConfiguration(kLinuxSample, outbound, outbound + "/tolvex.log"));
     const ShellRun run = Shell("cd " + Quoted(dir.Path()) + " && build/tolvex pntlist.zip /36");
     EXPECT_EQ(run.status, 0);
 
@@ -246,7 +265,7 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
                              "share/doc/tolvex/copyright", "share/doc/tolvex/changelog.gz",
                              "share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(dir.Exists(std::string("usr/") + file)) << file;
-    EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source("examples/tolvex.cfg")));
+    EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
 
     // The manual carries the build's version and date.
     const ShellRun manual = Shell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
@@ -306,6 +325,12 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
         EXPECT_TRUE(root.Exists(file)) << file;
 
     EXPECT_EQ(Shell(Quoted(root.At("usr/bin/tolvex"))).out, BannerAndUsage());
+
+    // The Linux sample it ships, beside the program as a sysop puts it.
+    EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
+    fs::create_directories(root.At("fido"));
+    root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
+    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {
@@ -332,7 +357,7 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
 
     ScratchDir dir;
     ASSERT_EQ(Shell("cd " + Quoted(dir.Path()) + " && " + Quoted(TOLVEX_CMAKE) + " -E tar xf " + Quoted(zip)).status, 0);
-    const std::string sample = ReadFile(Source("examples/tolvex.cfg"));
+    const std::string sample = ReadFile(Source(kWindowsSample));
     EXPECT_EQ(dir.Read("tolvex.cfg"), std::regex_replace(sample, std::regex("\n"), "\r\n"));
     EXPECT_EQ(dir.Read("tolvex.txt").rfind("\xEF\xBB\xBFTOLVEX(1)", 0), 0u) << "tolvex.txt: UTF-8 with its mark";
     EXPECT_NE(dir.Read("tolvex.txt").find("\r\n"), std::string::npos);
@@ -341,18 +366,14 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
     EXPECT_EQ(Shell(wine + " 2>/dev/null").out, BannerAndUsage());
 
     // The sample as shipped, with only its outbound and log put where wine
-    // finds them: the main job works.
+    // finds them.
     std::string windowsPath = "Z:" + dir.At("fido");
     for (char& c : windowsPath)
         if (c == '/') c = '\\';
     fs::create_directories(dir.At("fido"));
-    dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(windowsPath, windowsPath + "\\TOLVEX.LOG"),
+    dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(kWindowsSample, windowsPath, windowsPath + "\\TOLVEX.LOG"),
                                                std::regex("\n"), "\r\n"));
-    const ShellRun job = Shell(wine + " pntlist.zip /36 2>/dev/null");
-    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
-    EXPECT_EQ(dir.Read("fido/OUT/11f80024.req"), "pntlist.zip\r\n");
-    EXPECT_TRUE(dir.Exists("fido/OUT/11f80024.clo"));
-    EXPECT_TRUE(dir.Exists("fido/TOLVEX.LOG"));
+    ExpectSampleJob(dir, "WINEDEBUG=-all wine tolvex.exe", "OUT");
 }
 
 }  // namespace
