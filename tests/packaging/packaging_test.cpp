@@ -1,8 +1,9 @@
 // What a sysop gets: the README's example is what the program really prints
-// and leaves behind; a link on the PATH finds the configuration beside the
+// and leaves behind; the manual's examples work as printed, under sh on Linux
+// and in cmd on Windows; a link on the PATH finds the configuration beside the
 // real program; `cmake --install`, the Debian package and the Windows ZIP put
 // a program that runs, its manual and its sample configuration where they
-// belong.
+// belong, and each sample does the job as shipped.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -79,6 +81,13 @@ std::string BannerAndUsage() {
 }
 
 std::string Source(const std::string& relative) { return std::string(TOLVEX_SOURCE_DIR) + "/" + relative; }
+
+// A path as the Windows program sees it under wine.
+std::string WindowsPath(const std::string& path) {
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
 
 const std::string kLinuxSample = "examples/linux/tolvex.cfg";
 const std::string kWindowsSample = "examples/windows/tolvex.cfg";
@@ -224,6 +233,110 @@ TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
     EXPECT_EQ(drawn, TreeOnDisk(outbound)) << "the README's outbound tree is not what the run leaves behind";
 }
 
+// ---- The manual's examples ---------------------------------------------
+
+// The example blocks of a rendered page's EXAMPLES section: the lines set
+// deeper than the section's text, without that indent, a string per block.
+std::vector<std::string> Examples(const std::string& page) {
+    std::vector<std::string> blocks;
+    const std::size_t section = page.find("\nEXAMPLES\n");
+    const std::string indent(11, ' ');
+    bool inBlock = false;
+    for (std::size_t at = section == std::string::npos ? page.size() : section + 10; at < page.size();) {
+        const std::size_t end = std::min(page.find('\n', at), page.size());
+        const std::string line = page.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] != ' ') break;  // the next section
+        const bool example = line.rfind(indent, 0) == 0;
+        if (example && !inBlock) blocks.emplace_back();
+        if (example) blocks.back() += line.substr(indent.size()) + "\n";
+        inBlock = example;
+    }
+    return blocks;
+}
+
+std::string LinuxPage() { return Shell("groff -man -Tutf8 -P-cbou -rHY=0 " + Quoted(TOLVEX_MANUAL)).out; }
+
+struct ExampleOutcome {
+    std::string out;                           // what it printed, with LF line ends
+    std::map<std::string, std::string> files;  // the outbound's files, named in lower case
+};
+
+// Runs an example as a sysop types it: tolvex on the PATH with its
+// configuration beside it, run in a folder holding the files the examples
+// name, with the prompt mode's two answers waiting on standard input.
+ExampleOutcome RunExample(const std::string& example, bool windows) {
+    ScratchDir dir;
+    CopyProgram(windows ? TOLVEX_WIN32_PROGRAM : TOLVEX_POSIX_PROGRAM, dir.At(windows ? "prog/tolvex.exe" : "prog/tolvex"));
+    fs::create_directories(dir.At("fido"));
+    const std::string configuration =
+        Crlf({"OUTBOUND " + (windows ? WindowsPath(dir.At("fido")) : dir.At("fido")), "DEFAULTOUTBOUND OUT",
+              "DEFAULTNET 2:4600", "DEFAULTNODE 12", "CREATECLO YES"});
+    dir.Write("prog/tolvex.cfg", configuration);
+    dir.Write("work/other.cfg", configuration);
+    dir.Write("work/want.txt", Crlf({"nodelist.zip", "nodediff.a??"}));
+    dir.Write("work/lists/want.txt", Crlf({"pointlst.zip"}));
+    dir.Write("work/answers.txt", "pntlist.zip\n/36\n");
+    std::string command = "cd " + Quoted(dir.At("work")) + " && ";
+    if (windows) {
+        dir.Write("work/example.bat", "@echo off\r\n" + std::regex_replace(example, std::regex("\n"), "\r\n"));
+        command += "WINEDEBUG=-all WINEPATH=" + Quoted(WindowsPath(dir.At("prog"))) + " wine cmd /c example.bat";
+    } else {
+        dir.Write("work/example.sh", example);
+        command += "PATH=" + Quoted(dir.At("prog")) + ":\"$PATH\" sh example.sh";
+    }
+    ExampleOutcome outcome;
+    outcome.out = std::regex_replace(Shell(command + " <answers.txt 2>/dev/null").out, std::regex("\r\n"), "\n");
+    for (const auto& entry : fs::recursive_directory_iterator(dir.At("fido")))
+        if (entry.is_regular_file()) {
+            std::string name = fs::relative(entry.path(), dir.At("fido")).string();
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            outcome.files[name] = ReadFile(entry.path().string());
+        }
+    return outcome;
+}
+
+// An example did its job: the last line it printed says so, and every
+// request it wrote is a name without quotes.
+void ExpectExampleDoesItsJob(const ExampleOutcome& ran, const std::string& example) {
+    const std::size_t last = ran.out.rfind('\n', ran.out.size() - std::min<std::size_t>(ran.out.size(), 2));
+    const std::string lastLine = ran.out.substr(last == std::string::npos ? 0 : last + 1);
+    EXPECT_TRUE(lastLine == "Have a nice day! =)\n" || lastLine == "requested\n") << example << "printed:\n" << ran.out;
+    int requests = 0;
+    for (const auto& [name, bytes] : ran.files) {
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".req") continue;
+        ++requests;
+        EXPECT_EQ(bytes.find_first_of("'\""), std::string::npos) << example << name << " holds:\n" << bytes;
+    }
+    EXPECT_GT(requests, 0) << example << "wrote no request";
+}
+
+// Each example of the Linux page, run under sh as the page shows it.
+TEST(Manual, LinuxExamplesWorkUnderShAsPrinted) {
+    NEED(OnPath("groff"), "groff");
+    const std::vector<std::string> examples = Examples(LinuxPage());
+    ASSERT_GE(examples.size(), 7u) << "the EXAMPLES section of " << TOLVEX_MANUAL;
+    for (const std::string& example : examples) ExpectExampleDoesItsJob(RunExample(example, false), example);
+}
+
+// Each example of the Windows text, run in cmd under wine as tolvex.txt shows
+// it, does its job, and the same as its Linux counterpart.
+TEST(Manual, WindowsExamplesWorkInCmdAsPrinted) {
+    NEED(!std::string_view(TOLVEX_MANUAL_TEXT).empty() && OnPath("groff"), "groff");
+    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    NEED(OnPath("wine"), "wine");
+    const std::vector<std::string> examples = Examples(ReadFile(TOLVEX_MANUAL_TEXT));
+    const std::vector<std::string> linux = Examples(LinuxPage());
+    ASSERT_EQ(examples.size(), linux.size()) << "tolvex.txt and the Linux page show different numbers of examples";
+    for (std::size_t i = 0; i < examples.size(); ++i) {
+        const ExampleOutcome ran = RunExample(examples[i], true);
+        ExpectExampleDoesItsJob(ran, examples[i]);
+        const ExampleOutcome there = RunExample(linux[i], false);
+        EXPECT_EQ(ran.out, there.out) << examples[i];
+        EXPECT_EQ(ran.files, there.files) << examples[i];
+    }
+}
+
 // ---- Keeping program and configuration together ------------------------
 
 // The program kept in the FidoNet folder with its configuration, reached
@@ -367,9 +480,7 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
 
     // The sample as shipped, with only its outbound and log put where wine
     // finds them.
-    std::string windowsPath = "Z:" + dir.At("fido");
-    for (char& c : windowsPath)
-        if (c == '/') c = '\\';
+    const std::string windowsPath = WindowsPath(dir.At("fido"));
     fs::create_directories(dir.At("fido"));
     dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(kWindowsSample, windowsPath, windowsPath + "\\TOLVEX.LOG"),
                                                std::regex("\n"), "\r\n"));
