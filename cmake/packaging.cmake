@@ -2,7 +2,7 @@
 # a ZIP for Windows holding the 32-bit program. The version and the release
 # date come from the top-level CMakeLists.txt.
 #
-#   cmake --install build [--prefix DIR]         program, manual, sample
+#   cmake --install build [--prefix DIR]         program, manual, Linux sample
 #   cmake --build build --target packages       build/packages/tolvex_*.deb
 #                                               and tolvex-*-win32.zip
 include(GNUInstallDirs)
@@ -14,7 +14,8 @@ set(TOLVEX_MAINTAINER "tolvex developers <tolvex@example.org>" CACHE STRING
 add_subdirectory(docs)
 
 install(TARGETS tolvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES examples/tolvex.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+# The Linux sample configuration; the Windows one goes into the ZIP.
+install(FILES examples/linux/tolvex.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package.
@@ -52,26 +53,26 @@ set(packages_made ${CMAKE_BINARY_DIR}/packages/tolvex.deb.stamp)
 add_custom_command(OUTPUT ${packages_made}
   COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   COMMAND ${CMAKE_COMMAND} -E touch ${packages_made}
-  DEPENDS tolvex tolvex_manual examples/tolvex.cfg README.md
+  DEPENDS tolvex tolvex_manual examples/linux/tolvex.cfg README.md
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Making the Debian package"
   VERBATIM)
 set(package_outputs ${packages_made})
 
-# The Windows ZIP: the static program, the sample configuration, the manual
-# as text and the README, the text files with CR LF line ends.
+# The Windows ZIP: the static program, the Windows sample configuration, the
+# manual as text and the README, the text files with CR LF line ends.
 if(TARGET tolvex_win32)
   set(TOLVEX_WIN32_ZIP ${CMAKE_BINARY_DIR}/packages/tolvex-${PROJECT_VERSION}-win32.zip)
   add_custom_command(OUTPUT ${TOLVEX_WIN32_ZIP}
     COMMAND ${CMAKE_COMMAND}
       -DPROGRAM=${TOLVEX_WIN32_PROGRAM}
-      -DCONFIGURATION=${CMAKE_SOURCE_DIR}/examples/tolvex.cfg
+      -DCONFIGURATION=${CMAKE_SOURCE_DIR}/examples/windows/tolvex.cfg
       -DMANUAL_TEXT=${TOLVEX_MANUAL_TEXT}
       -DREADME=${CMAKE_SOURCE_DIR}/README.md
       -DSTAGE=${CMAKE_BINARY_DIR}/packages/win32
       -DZIP=${TOLVEX_WIN32_ZIP}
       -P ${CMAKE_SOURCE_DIR}/cmake/win32-zip.cmake
-    DEPENDS tolvex_win32 tolvex_manual examples/tolvex.cfg README.md cmake/win32-zip.cmake
+    DEPENDS tolvex_win32 tolvex_manual examples/windows/tolvex.cfg README.md cmake/win32-zip.cmake
     COMMENT "Making tolvex-${PROJECT_VERSION}-win32.zip"
     VERBATIM)
   list(APPEND package_outputs ${TOLVEX_WIN32_ZIP})

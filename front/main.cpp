@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
     } catch (const RunStop& stop) {
         // The message is what the sysop needs to see, whatever failed before it.
         TakeIoError();
-        for (const std::string& line : stop.lines) console.WriteLine(stop.ownText ? platform::DisplayForm(line) : line);
+        const platform::TextOrigin origin = stop.ownText ? platform::TextOrigin::Own : platform::TextOrigin::User;
+        for (const std::string& line : stop.lines) console.WriteLine(line, origin);
         CloseLog(log);
     }
     EndRun(0);

@@ -72,8 +72,16 @@ void StartProcess();
 void HoldInterrupts();
 void ReleaseInterrupts();
 
-// The program's own console text in the form the terminal shows it.
-std::string DisplayForm(std::string_view ownText);
+// Whose text a console write carries. The program's own texts are CP866
+// bytes; a text that holds anything the user gave (a name, an answer, a path
+// of the configuration, a log line) is in the system's character set for file
+// names: the ANSI code page on Windows, the locale's on Linux. The ASCII
+// parts of the program's texts read the same either way.
+enum class TextOrigin { Own, User };
+
+// Writes one statement to standard output: a console or a terminal gets it
+// in the characters it shows, a pipe or a file the bytes as they are.
+int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 
 int ProcessId();
 void Pause(int milliseconds);

@@ -163,9 +163,14 @@ void TextFile::Fail(int error) {
     if (!console_) SetIoError(error);
 }
 
-void TextFile::Put(std::string_view bytes) {
+void TextFile::Put(std::string_view bytes, platform::TextOrigin origin) {
     if (IoErrorPending()) return;
     if (state_ != State::Writing) return SetIoError(state_ == State::Closed ? kFileNotOpen : kFileNotOpenForWriting);
+    if (!owned_) {
+        // A file written but not opened by name is the process's standard output.
+        if (const int error = platform::ConsoleWrite(handle_, bytes, origin)) Fail(error);
+        return;
+    }
     while (!bytes.empty()) {
         const std::size_t piece = std::min<std::size_t>(bytes.size(), kLargestWrite);
         if (const int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(piece))) {
@@ -179,19 +184,19 @@ void TextFile::Put(std::string_view bytes) {
     }
 }
 
-void TextFile::Write(std::string_view text) {
+void TextFile::Write(std::string_view text, platform::TextOrigin origin) {
     if (lineEndFirst_ && !text.empty() && !IoErrorPending()) {
-        Put("\r\n" + std::string(text));
+        Put("\r\n" + std::string(text), origin);
         if (!IoErrorPending()) lineEndFirst_ = false;
         return;
     }
-    Put(text);
+    Put(text, origin);
 }
 
-void TextFile::WriteLine(std::string_view text) {
+void TextFile::WriteLine(std::string_view text, platform::TextOrigin origin) {
     std::string line(text);
     line += "\r\n";
-    Write(line);
+    Write(line, origin);
 }
 
 int TextFile::Peek() {

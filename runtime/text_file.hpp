@@ -49,9 +49,11 @@ public:
 
     // One write each, passed on at once. A disk file that this run alone
     // writes never keeps part of a write: a failed one is cut off again, so
-    // the file holds its old bytes plus whole writes.
-    void Write(std::string_view text);
-    void WriteLine(std::string_view text = {});
+    // the file holds its old bytes plus whole writes. Standard output shows a
+    // statement by its origin (platform::ConsoleWrite): only the program's own
+    // non-ASCII texts need TextOrigin::Own.
+    void Write(std::string_view text, platform::TextOrigin origin = platform::TextOrigin::User);
+    void WriteLine(std::string_view text = {}, platform::TextOrigin origin = platform::TextOrigin::User);
 
     // Marks the process's standard output: its write failures are not pending
     // errors, so a console that went away never costs a file write.
@@ -61,9 +63,8 @@ private:
     enum class State { Closed, Reading, Writing };
 
     bool Attach(int error, platform::Handle handle, bool owned, State state);
-    void OpenForWriting(int (*make)(std::string_view, platform::Handle&));
     void CutEndMarks();
-    void Put(std::string_view bytes);
+    void Put(std::string_view bytes, platform::TextOrigin origin);
     void Fail(int error);
     int Peek();
     void ReadLineUpTo(std::size_t limit, std::string& line);

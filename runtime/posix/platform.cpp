@@ -351,9 +351,12 @@ void ReleaseInterrupts() {
     std::_Exit(128 + signal);
 }
 
-std::string DisplayForm(std::string_view ownText) {
+namespace {
+
+// The program's own text in the terminal's character set (the locale's); the
+// bytes as they are where that set is CP866 or lacks a character.
+std::string TerminalForm(std::string_view ownText) {
     static const iconv_t converter = [] {
-        if (!isatty(STDOUT_FILENO)) return reinterpret_cast<iconv_t>(-1);
         std::setlocale(LC_ALL, "");
         const std::string codeset = nl_langinfo(CODESET);
         if (codeset == "CP866" || codeset == "IBM866") return reinterpret_cast<iconv_t>(-1);
@@ -370,6 +373,17 @@ std::string DisplayForm(std::string_view ownText) {
     if (iconv(converter, &in, &inLeft, &out, &outLeft) == static_cast<std::size_t>(-1)) return std::string(ownText);
     output.resize(output.size() - outLeft);
     return output;
+}
+
+}  // namespace
+
+// What the user gave is already in the terminal's character set.
+int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
+    if (origin == TextOrigin::Own && isatty(static_cast<int>(handle))) {
+        const std::string shown = TerminalForm(text);
+        return FileWrite(handle, shown.data(), static_cast<int>(shown.size()));
+    }
+    return FileWrite(handle, text.data(), static_cast<int>(text.size()));
 }
 
 int ProcessId() { return static_cast<int>(getpid()); }

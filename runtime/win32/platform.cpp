@@ -228,8 +228,28 @@ void ReleaseInterrupts() {
     if (interrupted) ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
 }
 
-// The console shows the program's own bytes as they are.
-std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
+// A console shows UTF-16 characters, whatever its code page: the program's
+// own texts are read as CP866 and the user's as the ANSI code page, so both
+// are readable without "chcp". A pipe or a file gets the bytes as they are.
+int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
+    DWORD mode = 0;
+    const int size = static_cast<int>(text.size());
+    if (size == 0 || !GetConsoleMode(ToHandle(handle), &mode)) return FileWrite(handle, text.data(), size);
+    const UINT codePage = origin == TextOrigin::Own ? 866 : CP_ACP;
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (length == 0 || MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) != length)
+        return FileWrite(handle, text.data(), size);
+    for (std::size_t done = 0; done < wide.size();) {
+        DWORD written = 0;
+        if (!WriteConsoleW(ToHandle(handle), wide.data() + done, static_cast<DWORD>(wide.size() - done), &written,
+                           nullptr))
+            return LastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        done += written;
+    }
+    return 0;
+}
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 

@@ -121,12 +121,13 @@ void Job::ConfigureStandard(const std::vector<std::string>& extra) const {
 namespace {
 
 // Runs the program on a new terminal and reads what it shows there, with the
-// terminal's own line-end mapping undone.
+// terminal's own line-end mapping and wine's cursor switching undone.
 RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(125);
+        setenv("WINEDEBUG", "-all", 1);
         if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
         execvp(argv[0], argv.data());
         _exit(127);
@@ -140,6 +141,9 @@ RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const 
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
     for (std::size_t at; (at = result.out.find("\r\r\n")) != std::string::npos;) result.out.erase(at, 1);
+    // Wine's console hides the cursor around each write.
+    for (const std::string_view cursor : {"\x1b[?25l", "\x1b[?25h"})
+        for (std::size_t at; (at = result.out.find(cursor)) != std::string::npos;) result.out.erase(at, cursor.size());
     return result;
 }
 

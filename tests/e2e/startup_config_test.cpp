@@ -155,4 +155,24 @@ TEST(StartupPosix, TerminalShowsMessagesInItsCharacterSet) {
               Console({kNoDefaultNode}));
 }
 
+// A Windows console shows the Russian texts (CP866) and the names the user
+// gave (ANSI code page) readable whatever its code page: 437 under this
+// locale. Redirected, the same run gives the bytes as they are.
+TEST(StartupWin32, ConsoleShowsTextsReadableInAnyCodePage) {
+    if (!Win32Available()) {
+        if (ToolsRequired()) FAIL() << "the Windows program or wine is missing";
+        GTEST_SKIP() << "the Windows program or wine is missing";
+    }
+    const Job job(Build::Win32);
+    job.ConfigureStandard();
+    const RunOptions console = WritingTo(Output::Terminal, "C.UTF-8");
+    EXPECT_EQ(job.Run({"café.zip", "/36"}, console).out,
+              Console({" café.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.Run({"café.zip", "/x"}, console).out, Console({" Ошибка в написании адреса!"}));
+    EXPECT_EQ(job.Run({"a.zip", "@ü.txt", "/36"}, console).out, Console({" Error! Unable to open ü.txt"}));
+    EXPECT_EQ(job.Run({"café.zip", "/36"}, WritingTo(Output::Pipe, "C.UTF-8")).out,
+              Console({" caf\xe9.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read("fido/OUT/11f80024.req"), "caf\xe9.zip\r\ncaf\xe9.zip\r\n");
+}
+
 }  // namespace

@@ -341,7 +341,7 @@ TEST(FaultPoints, EveryOperationOfAJobFailsInTurn) {
         for (const bool shortWrite : {false, true}) {
             const ScratchDir dir;
             const Outcome run = RunFaulty(dir, LayOut(dir), k, shortWrite);
-            if (shortWrite && run.report.failed.find(" write ") == std::string::npos) break;
+            if (shortWrite && run.report.failed.find("write ") == std::string::npos) break;
             shortWrites += shortWrite;
             ++outcomes[Category(run) + (shortWrite ? " (short write)" : "")];
             const std::string point = "k=" + std::to_string(k) + (shortWrite ? " short" : "");

@@ -145,6 +145,23 @@ int OnHandle(const char* name, platform::Handle handle, int error, Operation ope
     return faults.Done(name, what, operation());
 }
 
+// A write: made to fail with no space left, after half of its bytes when
+// short writes are asked for (a disk that fills in the middle of a write);
+// `shown` tells how many bytes went through.
+template <typename Write>
+int Writing(const char* name, platform::Handle handle, std::string_view bytes, Write write, std::size_t& shown) {
+    Recorder& faults = Faults();
+    const std::string what = faults.NameOf(handle);
+    if (faults.Next(name, what)) {
+        shown = faults.shortWrites ? bytes.size() / 2 : 0;
+        if (shown > 0) write(bytes.substr(0, shown));
+        return faults.Done(name, what, ENOSPC);
+    }
+    const int result = faults.Done(name, what, write(bytes));
+    shown = result == 0 ? bytes.size() : 0;
+    return result;
+}
+
 }  // namespace
 
 namespace platform {
@@ -170,26 +187,12 @@ int FileRead(Handle handle, char* buffer, int size, int& got) {
 }
 
 int FileWrite(Handle handle, const char* data, int size) {
-    Recorder& faults = Faults();
-    const std::string what = faults.NameOf(handle);
-    // A short write: part of the bytes reach the file, then the disk is full.
-    int shown = 0;
-    int result = 0;
-    if (faults.Next("write", what)) {
-        shown = faults.shortWrites ? size / 2 : 0;
-        if (shown > 0) platform_system::FileWrite(handle, data, shown);
-        result = faults.Done("write", what, ENOSPC);
-    } else {
-        result = faults.Done("write", what, platform_system::FileWrite(handle, data, size));
-        if (result == 0) shown = size;
-    }
-    if (handle == StandardOutput()) {
-        // What the console did not show, and where, so that a test can tell a
-        // lost console line from a run that ended early.
-        faults.consoleBytes += shown;
-        if (result != 0) faults.consoleLost = std::to_string(faults.consoleBytes) + " " + Hex(data + shown, size - shown);
-    }
-    return result;
+    std::size_t shown = 0;
+    return Writing("write", handle, std::string_view(data, static_cast<std::size_t>(size)),
+                   [&](std::string_view bytes) {
+                       return platform_system::FileWrite(handle, bytes.data(), static_cast<int>(bytes.size()));
+                   },
+                   shown);
 }
 
 int FileSeek(Handle handle, std::int64_t position) {
@@ -272,7 +275,22 @@ void EndProcess(unsigned code) {
     platform_system::EndProcess(code);
 }
 
-std::string DisplayForm(std::string_view ownText) { return platform_system::DisplayForm(ownText); }
+int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
+    Recorder& faults = Faults();
+    const auto real = origin == TextOrigin::Own ? platform_system::TextOrigin::Own : platform_system::TextOrigin::User;
+    std::size_t shown = 0;
+    const int result = Writing(
+        "console-write", handle, text,
+        [&](std::string_view bytes) { return platform_system::ConsoleWrite(handle, bytes, real); }, shown);
+    // What the console did not show, and where, so that a test can tell a
+    // lost console line from a run that ended early.
+    faults.consoleBytes += static_cast<long>(shown);
+    if (result != 0)
+        faults.consoleLost = std::to_string(faults.consoleBytes) + " " +
+                             Hex(text.data() + shown, static_cast<int>(text.size() - shown));
+    return result;
+}
+
 int ProcessId() { return platform_system::ProcessId(); }
 void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
 

@@ -91,10 +91,6 @@ int FileRead(Handle handle, char* buffer, int size, int& got) {
 }
 
 int FileWrite(Handle handle, const char* data, int size) {
-    if (handle == StandardOutput()) {
-        Memory().console.append(data, static_cast<std::size_t>(size));
-        return 0;
-    }
     const auto it = Memory().open.find(handle);
     if (it == Memory().open.end()) return EBADF;
     std::string& bytes = Memory().files[it->second.name];
@@ -165,7 +161,10 @@ void StartProcess() {}
 void HoldInterrupts() {}
 void ReleaseInterrupts() {}
 void EndProcess(unsigned) { std::abort(); }  // no fuzz target ends the process
-std::string DisplayForm(std::string_view ownText) { return std::string(ownText); }
+int ConsoleWrite(Handle, std::string_view text, TextOrigin) {
+    Memory().console.append(text);
+    return 0;
+}
 int ProcessId() { return 4711; }
 void Pause(int) {}
 

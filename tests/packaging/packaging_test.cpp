@@ -1,17 +1,20 @@
 // What a sysop gets: the README's example is what the program really prints
-// and leaves behind; a link on the PATH finds the configuration beside the
+// and leaves behind; the manual's examples work as printed, under sh on Linux
+// and in cmd on Windows; a link on the PATH finds the configuration beside the
 // real program; `cmake --install`, the Debian package and the Windows ZIP put
 // a program that runs, its manual and its sample configuration where they
-// belong.
+// belong, and each sample does the job as shipped.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -79,13 +82,38 @@ std::string BannerAndUsage() {
 
 std::string Source(const std::string& relative) { return std::string(TOLVEX_SOURCE_DIR) + "/" + relative; }
 
-// The sample configuration with its OUTBOUND and LOG lines pointed elsewhere,
+// A path as the Windows program sees it under wine.
+std::string WindowsPath(const std::string& path) {
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
+const std::string kLinuxSample = "examples/linux/tolvex.cfg";
+const std::string kWindowsSample = "examples/windows/tolvex.cfg";
+
+// A sample configuration with its OUTBOUND and LOG lines pointed elsewhere,
 // as the build makes its demo configuration.
-std::string SampleConfiguration(const std::string& outbound, const std::string& log) {
-    std::string sample = ReadFile(Source("examples/tolvex.cfg"));
-    sample = std::regex_replace(sample, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
-    sample = std::regex_replace(sample, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
-    return sample;
+std::string SampleConfiguration(const std::string& sample, const std::string& outbound, const std::string& log) {
+    std::string text = ReadFile(Source(sample));
+    text = std::regex_replace(text, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
+    text = std::regex_replace(text, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
+    return text;
+}
+
+// The job a sample must do as shipped, its OUTBOUND and LOG moved into
+// `dir`: a flow file beside each request file (CREATECLO is on), another
+// zone's requests beside the main zone's folder (the ZONE line is only an
+// example), a log line per request. `out` is the main zone's folder as the
+// system spells it.
+void ExpectSampleJob(const ScratchDir& dir, const std::string& command, const std::string& out) {
+    const ShellRun job = Shell("cd " + Quoted(dir.Path()) + " && " + command + " pntlist.zip /36 3:45/6 2>/dev/null");
+    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", " pntlist.zip -> 3:45/6.0", "", "Have a nice day! =)"}));
+    for (const std::string file : {"/11f80024.req", "/11f80024.clo", ".003/002d0006.req", ".003/002d0006.clo"})
+        EXPECT_TRUE(dir.Exists("fido/" + out + file)) << out + file;
+    EXPECT_EQ(dir.Read("fido/" + out + "/11f80024.req"), "pntlist.zip\r\n");
+    const std::string log = dir.Read(dir.Exists("fido/TOLVEX.LOG") ? "fido/TOLVEX.LOG" : "fido/tolvex.log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
 }
 
 void CopyProgram(const std::string& from, const std::string& to) {
@@ -186,7 +214,7 @@ TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
     const std::string outbound = dir.At("build/demo/fido");
     fs::create_directories(outbound);
     CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("build/tolvex"));
-    dir.Write("build/tolvex.cfg", SampleConfiguration(outbound, outbound + "/tolvex.log"));
+    dir.Write("build/tolvex.cfg", SampleConfiguration(kLinuxSample, outbound, outbound + "/tolvex.log"));
     const ShellRun run = Shell("cd " + Quoted(dir.Path()) + " && build/tolvex pntlist.zip /36");
     EXPECT_EQ(run.status, 0);
 
@@ -203,6 +231,110 @@ TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
         if (entry.path.back() != '/') ExpectFileAsNoted(outbound + "/" + entry.path, entry.note);
     }
     EXPECT_EQ(drawn, TreeOnDisk(outbound)) << "the README's outbound tree is not what the run leaves behind";
+}
+
+// ---- The manual's examples ---------------------------------------------
+
+// The example blocks of a rendered page's EXAMPLES section: the lines set
+// deeper than the section's text, without that indent, a string per block.
+std::vector<std::string> Examples(const std::string& page) {
+    std::vector<std::string> blocks;
+    const std::size_t section = page.find("\nEXAMPLES\n");
+    const std::string indent(11, ' ');
+    bool inBlock = false;
+    for (std::size_t at = section == std::string::npos ? page.size() : section + 10; at < page.size();) {
+        const std::size_t end = std::min(page.find('\n', at), page.size());
+        const std::string line = page.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line[0] != ' ') break;  // the next section
+        const bool example = line.rfind(indent, 0) == 0;
+        if (example && !inBlock) blocks.emplace_back();
+        if (example) blocks.back() += line.substr(indent.size()) + "\n";
+        inBlock = example;
+    }
+    return blocks;
+}
+
+std::string LinuxPage() { return Shell("groff -man -Tutf8 -P-cbou -rHY=0 " + Quoted(TOLVEX_MANUAL)).out; }
+
+struct ExampleOutcome {
+    std::string out;                           // what it printed, with LF line ends
+    std::map<std::string, std::string> files;  // the outbound's files, named in lower case
+};
+
+// Runs an example as a sysop types it: tolvex on the PATH with its
+// configuration beside it, run in a folder holding the files the examples
+// name, with the prompt mode's two answers waiting on standard input.
+ExampleOutcome RunExample(const std::string& example, bool windows) {
+    ScratchDir dir;
+    CopyProgram(windows ? TOLVEX_WIN32_PROGRAM : TOLVEX_POSIX_PROGRAM, dir.At(windows ? "prog/tolvex.exe" : "prog/tolvex"));
+    fs::create_directories(dir.At("fido"));
+    const std::string configuration =
+        Crlf({"OUTBOUND " + (windows ? WindowsPath(dir.At("fido")) : dir.At("fido")), "DEFAULTOUTBOUND OUT",
+              "DEFAULTNET 2:4600", "DEFAULTNODE 12", "CREATECLO YES"});
+    dir.Write("prog/tolvex.cfg", configuration);
+    dir.Write("work/other.cfg", configuration);
+    dir.Write("work/want.txt", Crlf({"nodelist.zip", "nodediff.a??"}));
+    dir.Write("work/lists/want.txt", Crlf({"pointlst.zip"}));
+    dir.Write("work/answers.txt", "pntlist.zip\n/36\n");
+    std::string command = "cd " + Quoted(dir.At("work")) + " && ";
+    if (windows) {
+        dir.Write("work/example.bat", "@echo off\r\n" + std::regex_replace(example, std::regex("\n"), "\r\n"));
+        command += "WINEDEBUG=-all WINEPATH=" + Quoted(WindowsPath(dir.At("prog"))) + " wine cmd /c example.bat";
+    } else {
+        dir.Write("work/example.sh", example);
+        command += "PATH=" + Quoted(dir.At("prog")) + ":\"$PATH\" sh example.sh";
+    }
+    ExampleOutcome outcome;
+    outcome.out = std::regex_replace(Shell(command + " <answers.txt 2>/dev/null").out, std::regex("\r\n"), "\n");
+    for (const auto& entry : fs::recursive_directory_iterator(dir.At("fido")))
+        if (entry.is_regular_file()) {
+            std::string name = fs::relative(entry.path(), dir.At("fido")).string();
+            std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+            outcome.files[name] = ReadFile(entry.path().string());
+        }
+    return outcome;
+}
+
+// An example did its job: the last line it printed says so, and every
+// request it wrote is a name without quotes.
+void ExpectExampleDoesItsJob(const ExampleOutcome& ran, const std::string& example) {
+    const std::size_t last = ran.out.rfind('\n', ran.out.size() - std::min<std::size_t>(ran.out.size(), 2));
+    const std::string lastLine = ran.out.substr(last == std::string::npos ? 0 : last + 1);
+    EXPECT_TRUE(lastLine == "Have a nice day! =)\n" || lastLine == "requested\n") << example << "printed:\n" << ran.out;
+    int requests = 0;
+    for (const auto& [name, bytes] : ran.files) {
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".req") continue;
+        ++requests;
+        EXPECT_EQ(bytes.find_first_of("'\""), std::string::npos) << example << name << " holds:\n" << bytes;
+    }
+    EXPECT_GT(requests, 0) << example << "wrote no request";
+}
+
+// Each example of the Linux page, run under sh as the page shows it.
+TEST(Manual, LinuxExamplesWorkUnderShAsPrinted) {
+    NEED(OnPath("groff"), "groff");
+    const std::vector<std::string> examples = Examples(LinuxPage());
+    ASSERT_GE(examples.size(), 7u) << "the EXAMPLES section of " << TOLVEX_MANUAL;
+    for (const std::string& example : examples) ExpectExampleDoesItsJob(RunExample(example, false), example);
+}
+
+// Each example of the Windows text, run in cmd under wine as tolvex.txt shows
+// it, does its job, and the same as its Linux counterpart.
+TEST(Manual, WindowsExamplesWorkInCmdAsPrinted) {
+    NEED(!std::string_view(TOLVEX_MANUAL_TEXT).empty() && OnPath("groff"), "groff");
+    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    NEED(OnPath("wine"), "wine");
+    const std::vector<std::string> examples = Examples(ReadFile(TOLVEX_MANUAL_TEXT));
+    const std::vector<std::string> linux = Examples(LinuxPage());
+    ASSERT_EQ(examples.size(), linux.size()) << "tolvex.txt and the Linux page show different numbers of examples";
+    for (std::size_t i = 0; i < examples.size(); ++i) {
+        const ExampleOutcome ran = RunExample(examples[i], true);
+        ExpectExampleDoesItsJob(ran, examples[i]);
+        const ExampleOutcome there = RunExample(linux[i], false);
+        EXPECT_EQ(ran.out, there.out) << examples[i];
+        EXPECT_EQ(ran.files, there.files) << examples[i];
+    }
 }
 
 // ---- Keeping program and configuration together ------------------------
@@ -246,7 +378,7 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
                              "share/doc/tolvex/copyright", "share/doc/tolvex/changelog.gz",
                              "share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(dir.Exists(std::string("usr/") + file)) << file;
-    EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source("examples/tolvex.cfg")));
+    EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
 
     // The manual carries the build's version and date.
     const ShellRun manual = Shell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
@@ -257,6 +389,20 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
     EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex")).out, BannerAndUsage());
     EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
               Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
+}
+
+// ---- The Windows program -----------------------------------------------
+
+// Its manifest: run as invoked (never elevated, never redirected to a
+// VirtualStore), on the Windows versions it names, up to 10 and 11.
+TEST(Windows, ProgramCarriesItsManifest) {
+    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    NEED(OnPath("i686-w64-mingw32-windres"), "i686-w64-mingw32-windres");
+    const std::string resources = Shell("i686-w64-mingw32-windres -O rc -i " + Quoted(TOLVEX_WIN32_PROGRAM)).out;
+    EXPECT_NE(resources.find("1 24 /* RT_MANIFEST */"), std::string::npos) << resources;
+    EXPECT_NE(resources.find("<requestedExecutionLevel level=\"\"asInvoker\"\""), std::string::npos) << resources;
+    EXPECT_NE(resources.find("<supportedOS Id=\"\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"\"/>"), std::string::npos)
+        << resources;
 }
 
 // ---- The packages ------------------------------------------------------
@@ -292,6 +438,12 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
         EXPECT_TRUE(root.Exists(file)) << file;
 
     EXPECT_EQ(Shell(Quoted(root.At("usr/bin/tolvex"))).out, BannerAndUsage());
+
+    // The Linux sample it ships, beside the program as a sysop puts it.
+    EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
+    fs::create_directories(root.At("fido"));
+    root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
+    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {
@@ -318,7 +470,7 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
 
     ScratchDir dir;
     ASSERT_EQ(Shell("cd " + Quoted(dir.Path()) + " && " + Quoted(TOLVEX_CMAKE) + " -E tar xf " + Quoted(zip)).status, 0);
-    const std::string sample = ReadFile(Source("examples/tolvex.cfg"));
+    const std::string sample = ReadFile(Source(kWindowsSample));
     EXPECT_EQ(dir.Read("tolvex.cfg"), std::regex_replace(sample, std::regex("\n"), "\r\n"));
     EXPECT_EQ(dir.Read("tolvex.txt").rfind("\xEF\xBB\xBFTOLVEX(1)", 0), 0u) << "tolvex.txt: UTF-8 with its mark";
     EXPECT_NE(dir.Read("tolvex.txt").find("\r\n"), std::string::npos);
@@ -327,18 +479,12 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
     EXPECT_EQ(Shell(wine + " 2>/dev/null").out, BannerAndUsage());
 
     // The sample as shipped, with only its outbound and log put where wine
-    // finds them: the main job works.
-    std::string windowsPath = "Z:" + dir.At("fido");
-    for (char& c : windowsPath)
-        if (c == '/') c = '\\';
+    // finds them.
+    const std::string windowsPath = WindowsPath(dir.At("fido"));
     fs::create_directories(dir.At("fido"));
-    dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(windowsPath, windowsPath + "\\TOLVEX.LOG"),
+    dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(kWindowsSample, windowsPath, windowsPath + "\\TOLVEX.LOG"),
                                                std::regex("\n"), "\r\n"));
-    const ShellRun job = Shell(wine + " pntlist.zip /36 2>/dev/null");
-    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
-    EXPECT_EQ(dir.Read("fido/OUT/11f80024.req"), "pntlist.zip\r\n");
-    EXPECT_TRUE(dir.Exists("fido/OUT/11f80024.clo"));
-    EXPECT_TRUE(dir.Exists("fido/TOLVEX.LOG"));
+    ExpectSampleJob(dir, "WINEDEBUG=-all wine tolvex.exe", "OUT");
 }
 
 }  // namespace
