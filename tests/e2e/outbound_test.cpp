@@ -51,16 +51,16 @@ TEST_P(Outbound, ZonesPointsAndHexNames) {
     const Job job(build());
     job.ConfigureStandard({"ZONE 3 OTHERNET"});
     const RunResult run =
-        job.Run({"a.zip", "2:4600/36", "2:4600/36.7", "1:123/456", "3:45/6", "3:45/6.1", "4097:70000/65536"});
+        job.Run({"a.zip", "2:4600/36", "2:4600/36.7", "1:123/456", "3:45/6", "3:45/6.1", "4097:65535/65535"});
     EXPECT_EQ(run.out, Console(With({" a.zip -> 2:4600/36.0", " a.zip -> 2:4600/36.7", " a.zip -> 1:123/456.0",
-                                     " a.zip -> 3:45/6.0", " a.zip -> 3:45/6.1", " a.zip -> 4097:70000/65536.0"},
+                                     " a.zip -> 3:45/6.0", " a.zip -> 3:45/6.1", " a.zip -> 4097:65535/65535.0"},
                                     kGoodbye)));
     const std::string out = C(job, "OUT/"), out1 = C(job, "OUT.001/"), other = C(job, "OTHERNET.003/");
     EXPECT_EQ(OutboundTree(job),
               Sorted({other, other + "002d0006.pnt/", other + "002d0006.pnt/00000001.req",
                                         other + "002d0006.req", out, out + "11f80024.pnt/",
                                         out + "11f80024.pnt/00000007.req", out + "11f80024.req", out1,
-                                        out1 + "007b01c8.req", out1 + "11700000.req"}));
+                                        out1 + "007b01c8.req", out1 + "ffffffff.req"}));
     EXPECT_EQ(job.dir().Read("fido/" + other + "002d0006.pnt/00000001.req"), "a.zip\r\n");
 }
 

@@ -107,6 +107,22 @@ TEST_P(Requests, PromptMode) {
               Console({"Request file(s): At node(s): ", kNoAddress}));
 }
 
+// A net or node above 65535 would be written under another node's name.
+TEST_P(Requests, NetOrNodeAbove65535IsABadAddress) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES"});
+    EXPECT_EQ(job.Run({"f", "/65536"}).out, Console({kBadAddress}));
+    EXPECT_EQ(job.Run({"f", "65536/1"}).out, Console({kBadAddress}));
+    EXPECT_EQ(job.Run({"/"}, Typing("f\r\n/36 /65536\r\n")).out, Console({"Request file(s): At node(s): ", kBadAddress}));
+    job.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE 70000"});
+    const RunResult run = job.Run({"f"});
+    EXPECT_EQ(run.out, Console({kBadAddress}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_EQ(job.Run({"f", "2:65535/65535.65535"}).out, Console({" f -> 2:65535/65535.65535", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/ffffffff.pnt/0000ffff.req"), "f\r\n");
+}
+
 TOLVEX_BOTH_BUILDS(Requests);
 
 }  // namespace
