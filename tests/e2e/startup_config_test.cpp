@@ -16,20 +16,24 @@ const std::string kNoDefaultNode = "\x20\x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\x
 
 class Startup : public EndToEnd {};
 
-TEST_P(Startup, UsageForNoArgumentsAndALoneHelpSwitch) {
+TEST_P(Startup, UsageOrBannerAloneForNoArgumentsAndLoneSwitches) {
     const Job job(build());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}}) {
         const RunResult run = job.Run(args);
         EXPECT_EQ(run.out, Console(kUsage)) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(run.exitCode, 0);
     }
-    // No configuration is looked for before the usage text.
+    const RunResult version = job.Run({"--version"});
+    EXPECT_EQ(version.out, Banner());
+    EXPECT_EQ(version.exitCode, 0);
+    // No configuration is looked for before the usage text or the version.
     EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"fido/", "prog/", "prog/" + std::string(build() == Build::Posix ? "tolvex" : "tolvex.exe")}));
 }
 
 TEST_P(Startup, HelpTextsAreItemsOtherwise) {
     const Job job(build());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-h"}, {"/H"}, {"/?", "x"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-h"}, {"/H"}, {"/?", "x"}, {"--help", "x"}, {"--version", "x"}, {"--HELP"}}) {
         const RunResult run = job.Run(args);
         EXPECT_EQ(run.out, Console({" Error! Unable to open tolvex.cfg"})) << args[0];
         EXPECT_EQ(run.exitCode, 0);
