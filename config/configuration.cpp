@@ -56,7 +56,9 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
     } else if (FindText("DEFAULTNET ", v) > 0) {
         settings.DefaultNet = StripSpaces(ValueAfter(line, 11));
     } else if (FindText("DEFAULTNODE ", v) > 0) {
-        settings.DefaultNode = NormalizeLine(ValueAfter(line, 12));
+        const BoundedString node = NormalizeLine(ValueAfter(line, 12));
+        settings.DefaultNode = node;
+        settings.DefaultNodeTooLong = node.Length() > settings.DefaultNode.kCapacity;
     } else if (FindText("OUTBOUND ", v) > 0 && line.First() == 'O') {
         settings.Outbound = StripSpaces(ValueAfter(line, 9));
     } else if (FindText("DEFAULTOUTBOUND ", v) > 0) {
@@ -84,6 +86,8 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     if (config.IsOpen()) config.Close();
     TakeIoError();
     if (readFailed) StopRunNaming(text::kUnableToOpen, path.View());
+    // Cut to its 30 characters, the value would name other nodes.
+    if (settings.DefaultNodeTooLong) StopRun(text::kDefaultNodeTooLong);
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')
         DeleteText(settings.Outbound, settings.Outbound.Length(), 1);
     return settings;

@@ -20,6 +20,7 @@ struct Settings {
     int FirstItemIndex = 1;  // 2 when the first argument is the "/c:" option
     BoundedString DefaultNet;
     Bounded<30> DefaultNode;
+    bool DefaultNodeTooLong = false;  // the last DEFAULTNODE value did not fit its 30 characters
     BoundedString Outbound;
     BoundedString DefaultOutbound;
     bool CheckDupes = false;
@@ -28,7 +29,8 @@ struct Settings {
 };
 
 // Finds and reads the configuration file; a LOG line opens the log. Stops
-// with the usage text or " Error! Unable to open " + name.
+// with the usage text or " Error! Unable to open " + name, and after the
+// reading when DEFAULTNODE is longer than its 30 characters.
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log);
 
 // Takes one line as read from the file. Returns false at the line that ends

@@ -46,9 +46,15 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     // A keyword without its blank, or with a tab, is no keyword.
     Apply(r, {"DEFAULTNODE", "DEFAULTNODE\t5"});
     EXPECT_EQ(r.settings.DefaultNode, "");
-    // A longer value is cut to the setting's width.
-    Apply(r, {"DEFAULTNODE " + std::string(40, '7')});
+    // A longer value is cut to the setting's width, and remembered as too
+    // long until a later DEFAULTNODE line fits.
+    Apply(r, {"DEFAULTNODE " + std::string(30, '7')});
+    EXPECT_FALSE(r.settings.DefaultNodeTooLong);
+    Apply(r, {"DEFAULTNODE " + std::string(31, '7') + "  "});
     EXPECT_EQ(r.settings.DefaultNode, std::string(30, '7'));
+    EXPECT_TRUE(r.settings.DefaultNodeTooLong);
+    Apply(r, {"DEFAULTNODE 12"});
+    EXPECT_FALSE(r.settings.DefaultNodeTooLong);
 }
 
 TEST(ApplyConfigLine, SwitchesAreOnlySwitchedOn) {

@@ -66,6 +66,7 @@ inline constexpr std::array<std::string_view, 4> kUsage = {
 // Configuration; also the list files, the request files and the log.
 inline constexpr std::string_view kUnableToOpen = " Error! Unable to open ";
 inline constexpr std::string_view kTooManyZones = " Error! Too many ZONE lines.";
+inline constexpr std::string_view kDefaultNodeTooLong = " Error! DEFAULTNODE is longer than 30 characters.";
 inline constexpr Cp866 kNoDefaultNode = " Ошибка! Отсутствует адрес в DefaultNode.";
 
 // Items and the prompt mode.

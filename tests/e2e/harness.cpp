@@ -116,6 +116,12 @@ void Job::ConfigureStandard(const std::vector<std::string>& extra) const {
     Configure(lines);
 }
 
+bool Job::OutboundUntouched() const {
+    for (const std::string& entry : dir_.Tree())
+        if (entry.rfind("fido/", 0) == 0 && entry != "fido/") return false;
+    return true;
+}
+
 namespace {
 
 // Runs the program on a new terminal and reads what it shows there, with the

@@ -62,6 +62,8 @@ public:
     void ConfigureStandard(const std::vector<std::string>& extra = {}) const;
 
     RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+    // Nothing at all was made in the outbound.
+    bool OutboundUntouched() const;
 
 private:
     Build build_;

@@ -17,12 +17,6 @@ protected:
     std::string Req(const Job& job, std::string_view stem) {
         return job.dir().Read("fido/" + job.Created("OUT") + "/" + std::string(stem) + ".req");
     }
-    // Nothing at all was made in the outbound.
-    bool OutboundUntouched(const Job& job) {
-        for (const std::string& entry : job.dir().Tree())
-            if (entry.rfind("fido/", 0) == 0 && entry != "fido/") return false;
-        return true;
-    }
 };
 
 TEST_P(Requests, ListFilesAndFileItems) {
@@ -68,7 +62,7 @@ TEST_P(Requests, MessagesOfTheItems) {
         EXPECT_EQ(run.out, Console({c.message})) << c.args[0] << " " << c.args[1];
         EXPECT_EQ(run.exitCode, 0);
     }
-    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Requests, NoAddressAndNoDefaultNode) {
@@ -87,7 +81,7 @@ TEST_P(Requests, TooManyFilesStopBeforeTheOutbound) {
     for (int i = 0; i < 20000; ++i) words += "file" + std::to_string(i) + ".zip\r\n";
     job.dir().Write("l.txt", words);
     EXPECT_EQ(job.Run({"@l.txt", "/36"}).out, Console({" Error! Too many files requested."}));
-    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Requests, PromptMode) {
@@ -118,7 +112,7 @@ TEST_P(Requests, NetOrNodeAbove65535IsABadAddress) {
     const RunResult run = job.Run({"f"});
     EXPECT_EQ(run.out, Console({kBadAddress}));
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_TRUE(job.OutboundUntouched());
     EXPECT_EQ(job.Run({"f", "2:65535/65535.65535"}).out, Console({" f -> 2:65535/65535.65535", "", "Have a nice day! =)"}));
     EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/ffffffff.pnt/0000ffff.req"), "f\r\n");
 }

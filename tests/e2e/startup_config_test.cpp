@@ -88,6 +88,21 @@ TEST_P(Startup, TooManyZoneLines) {
     EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" a.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
 }
 
+// Cut to 30 characters, a longer DEFAULTNODE would name another node.
+TEST_P(Startup, DefaultNodeOfMoreThan30Characters) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE  2:4600/100   2:4600/200 2:460/30  "});
+    EXPECT_EQ(job.Run({"f"}).out, Console({" f -> 2:4600/100.0", " f -> 2:4600/200.0", " f -> 2:460/30.0", "", "Have a nice day! =)"}));
+    const Job longer(build());
+    longer.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE 2:4600/100 2:4600/200 2:4600/30", "LOG " + longer.ConfigPath("t.log")});
+    const RunResult run = longer.Run({"f"});
+    EXPECT_EQ(run.out, Console({" Error! DEFAULTNODE is longer than 30 characters."}));
+    EXPECT_EQ(run.exitCode, 0);
+    // Stopped after the whole file was read, before anything was written to the outbound.
+    EXPECT_EQ(longer.dir().Read(longer.Created("T.LOG")), "");
+    EXPECT_TRUE(longer.OutboundUntouched());
+}
+
 TEST_P(Startup, LogLineCutsTheFirstFourCharacters) {
     const Job job(build());
     // "  LO" goes, the blank after "G" is removed: the log is GX.LOG in the
