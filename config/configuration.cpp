@@ -61,6 +61,7 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
         settings.DefaultNodeTooLong = node.Length() > settings.DefaultNode.kCapacity;
     } else if (FindText("OUTBOUND ", v) > 0 && line.First() == 'O') {
         settings.Outbound = StripSpaces(ValueAfter(line, 9));
+        settings.OutboundSet = true;
     } else if (FindText("DEFAULTOUTBOUND ", v) > 0) {
         settings.DefaultOutbound = StripSpaces(ValueAfter(line, 16));
     } else if (FindText("CHECKDUPES ", v) > 0) {
@@ -76,8 +77,11 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
     Settings settings;
     const BoundedString path = ChooseConfigFile(args, program, settings);
+    settings.ConfigPath = path;
     TextFile config(path.View());
     config.OpenRead();
+    if (config.TakeByteOrderMark() == TextFile::Encoding::Utf16)
+        StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
     while (!config.AtEnd())
         if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
     // A configuration that could not be read to its end would run the job on

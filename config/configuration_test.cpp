@@ -39,6 +39,9 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     // OUTBOUND must open its line; DEFAULTOUTBOUND holds "OUTBOUND " too.
     Apply(r, {"  OUTBOUND C:\\FIDO", "DEFAULTOUTBOUND OUTBOUND"});
     EXPECT_EQ(r.settings.Outbound, "");
+    EXPECT_FALSE(r.settings.OutboundSet);
+    Apply(r, {"OUTBOUND  "});  // an empty value is set all the same
+    EXPECT_TRUE(r.settings.OutboundSet);
     EXPECT_EQ(r.settings.DefaultOutbound, "OUTBOUND");
     // Further in the line, the line's first N characters are cut, whatever they are.
     Apply(r, {"xxDEFAULTNET 2:450"});

@@ -14,6 +14,7 @@ namespace {
 Settings Standard(std::string_view outbound = "C:\\FIDO", std::string_view defaultOutbound = "OUT") {
     Settings settings;
     settings.Outbound = outbound;
+    settings.OutboundSet = true;
     settings.DefaultOutbound = defaultOutbound;
     settings.ZoneTable = {{"3", "OTHERNET"}};
     return settings;
@@ -73,6 +74,9 @@ TEST(PrepareOutbound, ChecksTheOutboundForEveryAddress) {
     EXPECT_EQ(StopLine([&] { PrepareOutbound({2, 4600, 37, 0}, settings, 2); }),
               " Cannot find directory \"" + dir.At("fido") + "\"");
     EXPECT_FALSE(dir.Exists("fido"));
+    Settings unset;
+    unset.ConfigPath = "C:\\FIDO\\TOLVEX.CFG";
+    EXPECT_EQ(StopLine([&] { PrepareOutbound({2, 4600, 37, 0}, unset, 2); }), " Error! OUTBOUND is not set in C:\\FIDO\\TOLVEX.CFG");
 }
 
 }  // namespace

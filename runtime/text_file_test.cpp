@@ -65,6 +65,30 @@ TEST_F(TextFileTest, LineEndsAndEndMark) {
     for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
 }
 
+TEST_F(TextFileTest, ByteOrderMarks) {
+    struct Case { std::string bytes; TextFile::Encoding encoding; Lines lines; };
+    using enum TextFile::Encoding;
+    const Case cases[] = {
+        {"\xEF\xBB\xBFOUTBOUND x\r\nb", Bytes, {"OUTBOUND x", "b"}},
+        {"\xEF\xBB\xBF", Bytes, {}},
+        {"\xEF\xBBx", Bytes, {"\xEF\xBBx"}},
+        {"a\xEF\xBB\xBF", Bytes, {"a\xEF\xBB\xBF"}},  // only at the very start
+        {"\xFF\xFEO\0", Utf16, {}},
+        {std::string("\xFE\xFF\0O", 4), Utf16, {}},
+        {"", Bytes, {}},
+    };
+    for (const Case& c : cases) {
+        dir.Write("in.txt", c.bytes);
+        TextFile file(dir.At("in.txt"));
+        file.OpenRead();
+        EXPECT_EQ(file.TakeByteOrderMark(), c.encoding) << "'" << c.bytes << "'";
+        Lines lines;
+        while (c.encoding == Bytes && !file.AtEnd()) lines.push_back(file.ReadLine().Str());
+        EXPECT_EQ(lines, c.lines) << "'" << c.bytes << "'";
+        file.Close();
+    }
+}
+
 TEST_F(TextFileTest, LongLines) {
     const std::string long300(300, 'x'), long1000(1000, 'y');
     EXPECT_EQ(ReadLines(long300 + "\r\nnext\r\n"), (Lines{long300.substr(0, 255), "next"}));

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +51,39 @@ std::string Exchange(int toChild, int fromChild, const std::string& input) {
     }
     if (toChild >= 0) close(toChild);
     return out;
+}
+
+constexpr uid_t kNobody = 65534;
+
+// Wine keeps its state in a prefix that must belong to the user who runs it:
+// runs as nobody get one of their own, made once for the machine (one process
+// at a time makes it). Returns the folder that serves as nobody's home.
+const std::string& NobodyWineHome() {
+    static const std::string home = [] {
+        const fs::path temp = fs::temp_directory_path();
+        const std::string folder = (temp / "tolvex-wine-nobody").string();
+        const int lock = open((temp / "tolvex-wine-nobody.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        flock(lock, LOCK_EX);
+        if (access((folder + "/wine/.update-timestamp").c_str(), F_OK) != 0) {
+            mkdir(folder.c_str(), 0700);
+            if (chown(folder.c_str(), kNobody, kNobody) != 0) return folder;
+            const pid_t child = fork();
+            if (child == 0) {
+                const int null = open("/dev/null", O_RDWR);
+                dup2(null, 0), dup2(null, 1), dup2(null, 2);
+                if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(126);
+                setenv("HOME", folder.c_str(), 1);
+                setenv("WINEPREFIX", (folder + "/wine").c_str(), 1);
+                setenv("WINEDEBUG", "-all", 1);
+                execlp("wineboot", "wineboot", "-i", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            waitpid(child, nullptr, 0);
+        }
+        close(lock);
+        return folder;
+    }();
+    return home;
 }
 
 }  // namespace
@@ -162,6 +196,7 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return {};
     if (options.output == Output::ClosedPipe) close(out[0]), out[0] = -1;
+    const std::string wineHome = options.unprivileged && build_ == Build::Win32 ? NobodyWineHome() : "";
     const pid_t child = fork();
     if (child == 0) {
         dup2(in[0], 0);
@@ -176,7 +211,11 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
         if (chdir(dir_.Path().c_str()) != 0) _exit(125);
         setenv("WINEDEBUG", "-all", 1);
         if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
-        if (options.unprivileged && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+        if (!wineHome.empty()) {
+            setenv("HOME", wineHome.c_str(), 1);
+            setenv("WINEPREFIX", (wineHome + "/wine").c_str(), 1);
+        }
+        if (options.unprivileged && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(126);
         execvp(pointers[0], pointers.data());
         _exit(127);
     }

@@ -25,7 +25,7 @@ enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
 
 struct RunOptions {
     std::string input;            // standard input
-    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count
+    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count (wine in a prefix of its own)
     Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
     std::string locale;            // LC_ALL for the run, when not empty
 };

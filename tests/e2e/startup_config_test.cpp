@@ -14,7 +14,23 @@ const std::vector<std::string> kUsage = {
 const std::string kNoDefaultNode = "\x20\x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\xe3\xe2\xe1\xe2\xa2\xe3\xa5\xe2 "
                                    "\xa0\xa4\xe0\xa5\xe1 \xa2 DefaultNode.";
 
+const std::string kBadAddress = " \x8e\xe8\xa8\xa1\xaa\xa0 \xa2 \xad\xa0\xaf\xa8\xe1\xa0\xad\xa8\xa8 \xa0\xa4\xe0\xa5\xe1\xa0!";
+
 class Startup : public EndToEnd {};
+
+// The configuration beside the program, named as the program opened it.
+std::string Beside(const Job& job) {
+    std::string path = job.ConfigPath("prog");
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path + "\\tolvex.CFG";
+}
+
+std::string Utf16(std::string_view text, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : text) bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    return bytes;
+}
 
 TEST_P(Startup, UsageOrBannerAloneForNoArgumentsAndLoneSwitches) {
     const Job job(build());
@@ -101,6 +117,43 @@ TEST_P(Startup, DefaultNodeOfMoreThan30Characters) {
     // Stopped after the whole file was read, before anything was written to the outbound.
     EXPECT_EQ(longer.dir().Read(longer.Created("T.LOG")), "");
     EXPECT_TRUE(longer.OutboundUntouched());
+}
+
+// The cases of an outbound taken as unset run as nobody: a build that wrote
+// at the root of the machine would fail there instead.
+TEST_P(Startup, Utf8ByteOrderMarkIsSkipped) {
+    const Job job(build());
+    job.dir().Write("prog/tolvex.cfg", "\xEF\xBB\xBF" + Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    job.dir().Write("l.txt", "\xEF\xBB\xBFx.zip\r\n");
+    EXPECT_EQ(job.Run({"@l.txt", "/36"}, AsNobody()).out, Console({" x.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/11f80024.req"), "x.zip\r\n");
+}
+
+TEST_P(Startup, NoOutboundLineStopsBeforeTheOutbound) {
+    const Job job(build());
+    const std::vector<std::string> rest = {"DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "CREATECLO YES"};
+    job.Configure(rest);
+    EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out, Console({" Error! OUTBOUND is not set in " + Beside(job)}));
+    // Every input check comes first.
+    EXPECT_EQ(job.Run({"a.zip", "/x"}, AsNobody()).out, Console({kBadAddress}));
+    job.dir().Write("t.cfg", Crlf({"  OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    EXPECT_EQ(job.Run({"/c:t.cfg", "a.zip", "/36"}, AsNobody()).out, Console({" Error! OUTBOUND is not set in t.cfg"}));
+    EXPECT_TRUE(job.OutboundUntouched());
+    // OUTBOUND \ is set: the root of the drive, where nobody may not write.
+    job.dir().Write("t.cfg", Crlf({"OUTBOUND \\", "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    EXPECT_EQ(job.Run({"/c:t.cfg", "a.zip", "/36"}, AsNobody()).out, Console({" Error! Unable to open \\OUT\\11f80024.req"}));
+}
+
+TEST_P(Startup, Utf16FilesAreRefused) {
+    const Job job(build());
+    job.dir().Write("prog/tolvex.cfg", Utf16("OUTBOUND " + job.ConfigPath("fido") + "\r\nDEFAULTNET 2:4600\r\n", true));
+    EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out,
+              Console({" Error! " + Beside(job) + " is saved as UTF-16: save it as ANSI or UTF-8."}));
+    job.ConfigureStandard();
+    job.dir().Write("l.txt", Utf16("x.zip\r\n", false));
+    EXPECT_EQ(job.Run({"a.zip", "@l.txt", "/36"}, AsNobody()).out,
+              Console({" Error! l.txt is saved as UTF-16: save it as ANSI or UTF-8."}));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Startup, LogLineCutsTheFirstFourCharacters) {
