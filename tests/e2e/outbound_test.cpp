@@ -220,6 +220,21 @@ TEST(OutboundPosix, ExistingFoldersAreFoundWhateverTheirCase) {
     EXPECT_FALSE(job.dir().Exists("fido/out"));
 }
 
+// Of several spellings, the lower-case one (what tolvex creates, and what the
+// mailer reads) comes first, then the one given, then the first in byte order.
+TEST(OutboundPosix, LowerCaseSpellingIsFoundFirst) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard();
+    for (const char* folder : {"Fido/OUT", "fido/OUT", "fido/out"}) job.dir().MakeDir(folder);
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\n");
+    EXPECT_FALSE(job.dir().Exists("fido/OUT/11f80024.req") || job.dir().Exists("Fido/OUT/11f80024.req"));
+    job.dir().Write("LIST.TXT", "other.zip\r\n");
+    job.dir().Write("List.txt", "given.zip\r\n");
+    EXPECT_EQ(job.Run({"@List.txt", "/37"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80025.req"), "given.zip\r\n");
+}
+
 TEST(OutboundPosix, PointFolderThatCannotBeMade) {
     const Job job(Build::Posix);
     job.ConfigureStandard();
