@@ -9,6 +9,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <termios.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -156,24 +163,75 @@ bool Job::OutboundUntouched() const {
     return true;
 }
 
+bool LocaleAvailable(const char* name) {
+    const locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
+    if (locale == nullptr) return false;
+    freelocale(locale);
+    return true;
+}
+
 namespace {
 
+// How many questions of the prompt mode (texts ending in "(s):") a terminal
+// shows, whatever control sequences its console put between the characters.
+int Questions(std::string_view shown) {
+    std::string text;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
+            i += 2;
+            while (i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i]))) ++i;
+        } else {
+            text += shown[i];
+        }
+    }
+    int count = 0;
+    for (std::size_t at = 0; (at = text.find("(s):", at)) != std::string::npos; at += 4) ++count;
+    return count;
+}
+
+bool Canonical(int terminal) {
+    termios mode{};
+    return tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
+}
+
 // Runs the program on a new terminal and reads what it shows there, with the
-// terminal's own line-end mapping undone.
-RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options) {
+// terminal's own line-end mapping undone. Each line of the input is typed when
+// the terminal shows the question it answers; under wine also not before the
+// console has put the terminal in raw mode, or Enter would reach it as a line
+// feed.
+RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options, bool wine) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
         if (chdir(dir.c_str()) != 0) _exit(125);
+        setenv("WINEDEBUG", "-all", 1);
         if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    std::vector<std::string> answers;
+    for (std::size_t at = 0, end; at < options.input.size(); at = end + 1) {
+        end = std::min(options.input.find('\r', at), options.input.size() - 1);
+        answers.push_back(options.input.substr(at, end + 1 - at));
+    }
     RunResult result;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(terminal, buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+    std::size_t typed = 0;
+    pollfd shown = {terminal, POLLIN, 0};
+    // A question that never shows must not hang the test run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (typed < answers.size() && Questions(result.out) > static_cast<int>(typed) && !(wine && Canonical(terminal))) {
+            if (write(terminal, answers[typed].data(), answers[typed].size()) < 0) break;
+            ++typed;
+        }
+        if (poll(&shown, 1, 10) == 0) continue;
+        if ((n = read(terminal, buffer, sizeof buffer)) <= 0) break;
+        result.out.append(buffer, static_cast<std::size_t>(n));
+    }
     close(terminal);
+    kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
@@ -191,7 +249,7 @@ RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& optio
     std::vector<char*> pointers;
     for (std::string& a : argv) pointers.push_back(a.data());
     pointers.push_back(nullptr);
-    if (options.output == Output::Terminal) return RunOnTerminal(dir_.Path(), pointers, options);
+    if (options.output == Output::Terminal) return RunOnTerminal(dir_.Path(), pointers, options, build_ == Build::Win32);
 
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return {};

@@ -24,7 +24,7 @@ struct RunResult {
 enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
 
 struct RunOptions {
-    std::string input;            // standard input
+    std::string input;            // standard input; on a terminal, each line (ended by CR, as Enter sends it) is typed at its question
     bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count (wine in a prefix of its own)
     Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
     std::string locale;            // LC_ALL for the run, when not empty
@@ -77,6 +77,8 @@ private:
 // skips, or fails where the tools are required.
 bool Win32Available();
 bool ToolsRequired();
+// Whether the C library has the locale (wine takes its code pages from it).
+bool LocaleAvailable(const char* name);
 
 class EndToEnd : public ::testing::TestWithParam<Build> {
 protected:
