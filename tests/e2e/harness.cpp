@@ -7,9 +7,8 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
-
 #include <termios.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -71,9 +70,8 @@ const std::string& NobodyWineHome() {
         const std::string folder = (temp / "tolvex-wine-nobody").string();
         const int lock = open((temp / "tolvex-wine-nobody.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         flock(lock, LOCK_EX);
-        if (access((folder + "/wine/.update-timestamp").c_str(), F_OK) != 0) {
-            mkdir(folder.c_str(), 0700);
-            if (chown(folder.c_str(), kNobody, kNobody) != 0) return folder;
+        mkdir(folder.c_str(), 0700);
+        if (access((folder + "/wine/.update-timestamp").c_str(), F_OK) != 0 && chown(folder.c_str(), kNobody, kNobody) == 0) {
             const pid_t child = fork();
             if (child == 0) {
                 const int null = open("/dev/null", O_RDWR);
