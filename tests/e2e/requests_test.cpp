@@ -1,5 +1,7 @@
 // Items, list files, the prompt mode and the input checks, as the console and
 // the request files show them.
+#include <optional>
+
 #include "e2e/harness.hpp"
 
 namespace {
@@ -129,24 +131,25 @@ protected:
         const char* missing = !Win32Available() ? "the Windows program or wine" : !LocaleAvailable(kRussian) ? kRussian : nullptr;
         if (missing != nullptr && ToolsRequired()) FAIL() << missing << " is missing";
         if (missing != nullptr) GTEST_SKIP() << missing << " is missing";
-        job_.ConfigureStandard();
+        job_.emplace(Build::Win32);
+        job_->ConfigureStandard();
     }
     // What a run with the node `node` wrote to its request file.
     std::string Requested(int node) {
         char stem[16];
         std::snprintf(stem, sizeof stem, "11f8%04x", node);
-        return job_.dir().Read("fido/OUT/" + std::string(stem) + ".req");
+        return job_->dir().Read("fido/OUT/" + std::string(stem) + ".req");
     }
     static constexpr const char* kRussian = "ru_RU.UTF-8";
     static constexpr const char* kWestern = "C.UTF-8";
-    const Job job_{Build::Win32};
+    std::optional<Job> job_;
 };
 
 TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
     const auto run = [&](std::string name, int node, const char* locale) {
         RunOptions options;
         options.locale = locale;
-        return job_.Run({name, "/" + std::to_string(node)}, options).out;
+        return job_->Run({name, "/" + std::to_string(node)}, options).out;
     };
     const std::vector<std::string> done = {"", "Have a nice day! =)"};
     EXPECT_EQ(run("прог.zip", 40, kWestern), Console({kBadFileName}));
@@ -161,14 +164,14 @@ TEST_F(RequestsWin32, NamesTypedAtAConsoleAsOnTheCommandLine) {
     const auto type = [&](std::string name, int node, const char* locale) {
         RunOptions options = WritingTo(Output::Terminal, locale);
         options.input = name + "\r/" + std::to_string(node) + "\r";
-        EXPECT_EQ(job_.Run({"/"}, options).exitCode, 0);
+        EXPECT_EQ(job_->Run({"/"}, options).exitCode, 0);
     };
     type("прог.zip", 40, kWestern);
     type("café.zip", 41, kWestern);
     type("прог.zip", 42, kRussian);
     type("café.zip", 43, kRussian);
     EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
-    EXPECT_FALSE(job_.dir().Exists("fido/OUT/11f80028.req") || job_.dir().Exists("fido/OUT/11f8002b.req"));
+    EXPECT_FALSE(job_->dir().Exists("fido/OUT/11f80028.req") || job_->dir().Exists("fido/OUT/11f8002b.req"));
 }
 
 }  // namespace
