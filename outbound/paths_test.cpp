@@ -74,9 +74,6 @@ TEST(PrepareOutbound, ChecksTheOutboundForEveryAddress) {
     EXPECT_EQ(StopLine([&] { PrepareOutbound({2, 4600, 37, 0}, settings, 2); }),
               " Cannot find directory \"" + dir.At("fido") + "\"");
     EXPECT_FALSE(dir.Exists("fido"));
-    Settings unset;
-    unset.ConfigPath = "C:\\FIDO\\TOLVEX.CFG";
-    EXPECT_EQ(StopLine([&] { PrepareOutbound({2, 4600, 37, 0}, unset, 2); }), " Error! OUTBOUND is not set in C:\\FIDO\\TOLVEX.CFG");
 }
 
 }  // namespace
