@@ -56,9 +56,12 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
     } else if (FindText("DEFAULTNET ", v) > 0) {
         settings.DefaultNet = StripSpaces(ValueAfter(line, 11));
     } else if (FindText("DEFAULTNODE ", v) > 0) {
-        settings.DefaultNode = NormalizeLine(ValueAfter(line, 12));
+        const BoundedString node = NormalizeLine(ValueAfter(line, 12));
+        settings.DefaultNode = node;
+        settings.DefaultNodeTooLong = node.Length() > settings.DefaultNode.kCapacity;
     } else if (FindText("OUTBOUND ", v) > 0 && line.First() == 'O') {
         settings.Outbound = StripSpaces(ValueAfter(line, 9));
+        settings.OutboundSet = true;
     } else if (FindText("DEFAULTOUTBOUND ", v) > 0) {
         settings.DefaultOutbound = StripSpaces(ValueAfter(line, 16));
     } else if (FindText("CHECKDUPES ", v) > 0) {
@@ -74,8 +77,11 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
     Settings settings;
     const BoundedString path = ChooseConfigFile(args, program, settings);
+    settings.ConfigPath = path;
     TextFile config(path.View());
     config.OpenRead();
+    if (config.TakeByteOrderMark() == TextFile::Encoding::Utf16)
+        StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
     while (!config.AtEnd())
         if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
     // A configuration that could not be read to its end would run the job on
@@ -84,6 +90,8 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     if (config.IsOpen()) config.Close();
     TakeIoError();
     if (readFailed) StopRunNaming(text::kUnableToOpen, path.View());
+    // Cut to its 30 characters, the value would name other nodes.
+    if (settings.DefaultNodeTooLong) StopRun(text::kDefaultNodeTooLong);
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')
         DeleteText(settings.Outbound, settings.Outbound.Length(), 1);
     return settings;

@@ -18,9 +18,12 @@ inline constexpr int kZoneCapacity = 20;
 
 struct Settings {
     int FirstItemIndex = 1;  // 2 when the first argument is the "/c:" option
+    BoundedString ConfigPath;  // the configuration file as opened
     BoundedString DefaultNet;
     Bounded<30> DefaultNode;
+    bool DefaultNodeTooLong = false;  // the last DEFAULTNODE value did not fit its 30 characters
     BoundedString Outbound;
+    bool OutboundSet = false;  // an OUTBOUND line was read, even one with an empty value
     BoundedString DefaultOutbound;
     bool CheckDupes = false;
     bool CreateClo = false;
@@ -28,7 +31,9 @@ struct Settings {
 };
 
 // Finds and reads the configuration file; a LOG line opens the log. Stops
-// with the usage text or " Error! Unable to open " + name.
+// with the usage text, " Error! Unable to open " + name, a file saved as
+// UTF-16, and after the reading when DEFAULTNODE is longer than its 30
+// characters.
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log);
 
 // Takes one line as read from the file. Returns false at the line that ends

@@ -39,6 +39,9 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     // OUTBOUND must open its line; DEFAULTOUTBOUND holds "OUTBOUND " too.
     Apply(r, {"  OUTBOUND C:\\FIDO", "DEFAULTOUTBOUND OUTBOUND"});
     EXPECT_EQ(r.settings.Outbound, "");
+    EXPECT_FALSE(r.settings.OutboundSet);
+    Apply(r, {"OUTBOUND  "});  // an empty value is set all the same
+    EXPECT_TRUE(r.settings.OutboundSet);
     EXPECT_EQ(r.settings.DefaultOutbound, "OUTBOUND");
     // Further in the line, the line's first N characters are cut, whatever they are.
     Apply(r, {"xxDEFAULTNET 2:450"});
@@ -46,9 +49,15 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     // A keyword without its blank, or with a tab, is no keyword.
     Apply(r, {"DEFAULTNODE", "DEFAULTNODE\t5"});
     EXPECT_EQ(r.settings.DefaultNode, "");
-    // A longer value is cut to the setting's width.
-    Apply(r, {"DEFAULTNODE " + std::string(40, '7')});
+    // A longer value is cut to the setting's width, and remembered as too
+    // long until a later DEFAULTNODE line fits.
+    Apply(r, {"DEFAULTNODE " + std::string(30, '7')});
+    EXPECT_FALSE(r.settings.DefaultNodeTooLong);
+    Apply(r, {"DEFAULTNODE " + std::string(31, '7') + "  "});
     EXPECT_EQ(r.settings.DefaultNode, std::string(30, '7'));
+    EXPECT_TRUE(r.settings.DefaultNodeTooLong);
+    Apply(r, {"DEFAULTNODE 12"});
+    EXPECT_FALSE(r.settings.DefaultNodeTooLong);
 }
 
 TEST(ApplyConfigLine, SwitchesAreOnlySwitchedOn) {

@@ -106,5 +106,9 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
         }
         if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
     }
+    // Net and node are 16-bit in FidoNet and in the outbound's file names: a
+    // larger one, typed or completed from the defaults, is always a typo.
+    for (const NodeAddress& node : list)
+        if (node.net > kMaxNetOrNode || node.node > kMaxNetOrNode) StopRun(text::kBadAddress);
     return list;
 }

@@ -21,6 +21,7 @@ struct NodeAddress {
 std::string PrintedForm(const NodeAddress& address);
 
 inline constexpr int kNodeCapacity = 10;
+inline constexpr std::int32_t kMaxNetOrNode = 65535;
 
 struct NodeDefaults {
     NodeAddress slot;              // what every slot holds before the parse
@@ -41,5 +42,6 @@ NodeDefaults LoadNodeDefaults(const Settings& settings);
 NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode);
 
 // Parses the address text; stops the run on an empty text, a character an
-// address cannot hold, a number beyond 2147483647, or an eleventh address.
+// address cannot hold, a number beyond 2147483647, an eleventh address, or a
+// net or node above 65535 in any address it gives.
 NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults);

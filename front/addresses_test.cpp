@@ -38,7 +38,9 @@ TEST(ParseNodeString, CompletesEachAddressFromTheDefaults) {
         // A leading "/ " leaves a leading blank: node 0, then node 36.
         {"/ 36", {{2, 4600, 0, 0}, {2, 4600, 36, 0}}},
         {"000000000036", {{2, 4600, 36, 0}}},
-        {"2147483647", {{2, 4600, 2147483647, 0}}},
+        // Net and node fill 16 bits; zone and point keep their 32-bit range.
+        {"2:65535/65535.65535", {{2, 65535, 65535, 65535}}},
+        {"2147483647:1/2.2147483647", {{2147483647, 1, 2, 2147483647}}},
     };
     for (const AddressCase& c : cases) EXPECT_EQ(Parse(c.text), c.expected) << c.text;
 }
@@ -68,10 +70,17 @@ TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
         {"36\t37", bad},
         {"36,37", bad},
         {"2147483648", bad},
+        {"65536", bad},
+        {"65536/1", bad},
+        {"36 2:65535/65536.1", bad},
         {"1 2 3 4 5 6 7 8 9 10 11", std::string(text::kTooManyAddresses)},
     };
     for (const auto& [input, message] : cases)
         EXPECT_EQ(StopLine([&] { Parse(input); }), message) << input;
+    // A net or node from the defaults counts as typed; a negative one passes.
+    EXPECT_EQ(StopLine([&] { Parse("36", "2:65536"); }), bad);
+    EXPECT_EQ(StopLine([&] { Parse(".1", "2:4600", "70000"); }), bad);
+    EXPECT_EQ(Parse(".1", "2:4600", "-1"), (std::vector<NodeAddress>{{2, 4600, -1, 1}}));
     EXPECT_EQ(Parse("1 2 3 4 5 6 7 8 9 10").size(), 10u);
 }
 

@@ -65,7 +65,10 @@ inline constexpr std::array<std::string_view, 4> kUsage = {
 
 // Configuration; also the list files, the request files and the log.
 inline constexpr std::string_view kUnableToOpen = " Error! Unable to open ";
+inline constexpr std::string_view kUtf16Before = " Error! ";
+inline constexpr std::string_view kUtf16After = " is saved as UTF-16: save it as ANSI or UTF-8.";
 inline constexpr std::string_view kTooManyZones = " Error! Too many ZONE lines.";
+inline constexpr std::string_view kDefaultNodeTooLong = " Error! DEFAULTNODE is longer than 30 characters.";
 inline constexpr Cp866 kNoDefaultNode = " Ошибка! Отсутствует адрес в DefaultNode.";
 
 // Items and the prompt mode.
@@ -84,6 +87,7 @@ inline constexpr Cp866 kNoFile = " Ошибка! Отсутствует файл
 inline constexpr Cp866 kBadFileName = " Ошибка в написании файла!";
 
 // Per node: the outbound, the busy flag, the request file.
+inline constexpr std::string_view kNoOutbound = " Error! OUTBOUND is not set in ";
 inline constexpr std::string_view kCannotFindDirectory = " Cannot find directory ";
 inline constexpr std::string_view kBusyBefore = " Error! ";
 inline constexpr std::string_view kBusyAfter = " is busy.";

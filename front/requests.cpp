@@ -38,6 +38,7 @@ void AppendListFile(std::string_view name, Requests& requests) {
     if (!FileExists(name, platform::Access::Read)) StopRunNaming(text::kUnableToOpen, name);
     TextFile list(name);
     list.OpenRead();
+    if (list.TakeByteOrderMark() == TextFile::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
     while (!list.AtEnd()) {
         const BoundedString line = list.ReadLine();
         CurrentLine(requests).Append(' ');

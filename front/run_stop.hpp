@@ -13,7 +13,7 @@ struct RunStop {
 
 [[noreturn]] inline void StopRun(std::string_view ownText) { throw RunStop{{std::string(ownText)}, true}; }
 
-// A message followed directly by a name the user gave.
-[[noreturn]] inline void StopRunNaming(std::string_view message, std::string_view name) {
-    throw RunStop{{std::string(message) + std::string(name)}, false};
+// A message followed directly by a name the user gave, and what follows the name.
+[[noreturn]] inline void StopRunNaming(std::string_view message, std::string_view name, std::string_view after = {}) {
+    throw RunStop{{std::string(message) + std::string(name) + std::string(after)}, false};
 }

@@ -24,7 +24,8 @@ Program StartUp(const CommandLine& args, TextFile& console) {
     if (args.ArgCount() == 0) ShowUsage();
     if (args.ArgCount() == 1) {
         const BoundedString only = args.ArgAt(1);
-        if (only == "/?" || only == "-?" || only == "?") ShowUsage();
+        if (only == "/?" || only == "-?" || only == "?" || only == "--help") ShowUsage();
+        if (only == "--version") throw RunStop{};  // the banner block says it all
     }
     return LocateProgram(args.ArgAt(0).View());
 }

@@ -11,7 +11,8 @@ struct Program {
 };
 
 // Writes the banner block; stops with the usage text for no arguments or a
-// lone help switch; derives ProgramDir and ConfigName from argument 0.
+// lone help switch ("--help" among them), with nothing more for a lone
+// "--version"; derives ProgramDir and ConfigName from argument 0.
 Program StartUp(const CommandLine& args, TextFile& console);
 
 [[noreturn]] void ShowUsage();

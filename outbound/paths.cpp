@@ -29,6 +29,8 @@ std::string ZoneOutboundOf(const NodeAddress& node, const Settings& settings, st
 }
 
 void CheckOutbound(const Settings& settings) {
+    // Without an OUTBOUND line the names would begin at the root of the drive.
+    if (!settings.OutboundSet) StopRunNaming(text::kNoOutbound, settings.ConfigPath.View());
     const std::string here = CurrentDirectory();
     ChangeDirectory(settings.Outbound.View());
     if (TakeIoError() != 0)

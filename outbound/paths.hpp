@@ -19,8 +19,9 @@ struct OutboundTarget {
 };
 
 // Checks that Outbound can be entered, makes the zone and point directories
-// and names the files. Stops with " Cannot find directory "..." when Outbound
-// cannot be entered. Names are built whole, however long.
+// and names the files. Stops when no OUTBOUND line was read, and with
+// " Cannot find directory "..." when Outbound cannot be entered. Names are
+// built whole, however long.
 OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings, std::int32_t mainZone);
 
 // The names alone, without touching the disk.

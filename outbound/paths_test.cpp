@@ -14,6 +14,7 @@ namespace {
 Settings Standard(std::string_view outbound = "C:\\FIDO", std::string_view defaultOutbound = "OUT") {
     Settings settings;
     settings.Outbound = outbound;
+    settings.OutboundSet = true;
     settings.DefaultOutbound = defaultOutbound;
     settings.ZoneTable = {{"3", "OTHERNET"}};
     return settings;

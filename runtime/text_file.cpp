@@ -236,6 +236,25 @@ bool TextFile::TextAfterEndMark() {
     return Peek() >= 0;
 }
 
+TextFile::Encoding TextFile::TakeByteOrderMark() {
+    if (IoErrorPending() || state_ != State::Reading || next_ != 0) return Encoding::Bytes;
+    // The marks are at most three bytes long; a pipe may bring them in pieces.
+    if (input_.empty()) input_.resize(kReadSize);
+    while (inputUsed_ < 3) {
+        int got = 0;
+        if (int error = platform::FileRead(handle_, input_.data() + inputUsed_, kReadSize - inputUsed_, got)) {
+            SetIoError(error);
+            return Encoding::Bytes;
+        }
+        if (got == 0) break;
+        inputUsed_ += got;
+    }
+    const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
+    if (start.starts_with("\xEF\xBB\xBF")) next_ = 3;
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;
+    return Encoding::Bytes;
+}
+
 // Appends at most `limit` characters of the next line to `line`.
 void TextFile::ReadLineUpTo(std::size_t limit, std::string& line) {
     if (IoErrorPending()) return;

@@ -41,6 +41,11 @@ public:
     void CreateTemporaryBeside(std::string_view path);
     void Close();  // closing a closed file is an error
 
+    // Right after OpenRead: skips a UTF-8 byte-order mark (EF BB BF); says
+    // whether the text begins with a UTF-16 one (FF FE or FE FF), which no
+    // line of single-byte text can be read from.
+    enum class Encoding { Bytes, Utf16 };
+    Encoding TakeByteOrderMark();
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
     void ReadFullLine(std::string& into);  // appends the whole line, however long
     bool AtEnd();

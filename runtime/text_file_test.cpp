@@ -16,19 +16,24 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 class TextFileTest : public ::testing::Test {
 protected:
     void SetUp() override { TakeIoError(); }
     void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
 
-    std::vector<std::string> ReadLines(std::string_view bytes) {
+    // The lines as the configuration and list files are read; "(UTF-16)"
+    // for a text that begins with a UTF-16 byte-order mark.
+    Lines ReadLines(std::string_view bytes) {
         dir.Write("in.txt", bytes);
         TextFile file(dir.At("in.txt"));
         file.OpenRead();
-        std::vector<std::string> lines;
-        while (!file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
+        const bool utf16 = file.TakeByteOrderMark() == TextFile::Encoding::Utf16;
+        Lines lines;
+        while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
         file.Close();
-        return lines;
+        return utf16 ? Lines{"(UTF-16)"} : lines;
     }
 
     // Appends the lines to a file holding `bytes` and returns what is on disk.
@@ -49,9 +54,7 @@ protected:
     ScratchDir dir;
 };
 
-using Lines = std::vector<std::string>;
-
-TEST_F(TextFileTest, LineEndsAndEndMark) {
+TEST_F(TextFileTest, LineEndsEndMarkAndByteOrderMarks) {
     const std::string a127(127, 'a');
     struct Case { std::string bytes; Lines lines; };
     const Case cases[] = {
@@ -64,6 +67,13 @@ TEST_F(TextFileTest, LineEndsAndEndMark) {
         {"ab\r\x1A\r\ncd", {"ab"}},
         {"\x1A" "ab", {}},
         {"", {}},
+        // Byte-order marks: UTF-8's skipped at the very start only, UTF-16's told.
+        {"\xEF\xBB\xBF" "a\r\nb", {"a", "b"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBBx", {"\xEF\xBBx"}},
+        {"a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}},
+        {"\xFF\xFE" "a", {"(UTF-16)"}},
+        {"\xFE\xFF", {"(UTF-16)"}},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
 }

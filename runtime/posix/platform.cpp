@@ -1,7 +1,7 @@
 // The operating-system operations on a POSIX system. Paths arrive in the
 // program's own form and are mapped here only: "\" and "/" both separate, a
-// component missing under its exact name is found regardless of ASCII letter
-// case, and what is created gets its last component in lower case.
+// component is found regardless of ASCII letter case (lower case first), and
+// what is created gets its last component in lower case.
 #include "runtime/platform.hpp"
 
 #include <dirent.h>
@@ -41,11 +41,16 @@ std::string JoinPath(const std::string& base, std::string_view name) {
     return base + "/" + std::string(name);
 }
 
-// The entry of directory `base` that matches `name`: the exact name when it
-// exists, else the first case-insensitive match in byte order, else none.
+// The entry of directory `base` that matches `name` regardless of case: the
+// all-lower-case spelling, which is what the program itself creates (and what
+// a mailer reads), else the name as given, else the first match in byte
+// order, else none.
 std::string FindEntry(const std::string& base, std::string_view name) {
-    const std::string exact = JoinPath(base, name);
-    if (name == "." || name == ".." || Exists(exact)) return std::string(name);
+    if (name == "." || name == "..") return std::string(name);
+    std::string lower(name);
+    for (char& c : lower) c = LowerChar(c);
+    if (Exists(JoinPath(base, lower))) return lower;
+    if (Exists(JoinPath(base, name))) return std::string(name);
     DIR* dir = opendir(base.empty() ? "." : base.c_str());
     if (dir == nullptr) return {};
     std::string best;

@@ -4,6 +4,10 @@
 #define NOMINMAX
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+
 #include "runtime/command_line.hpp"
 #include "runtime/platform.hpp"
 
@@ -28,6 +32,37 @@ int OpenFile(std::string_view path, DWORD access, DWORD disposition, Handle& han
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LastError();
     handle = FromHandle(file);
+    return 0;
+}
+
+// Text the system hands over in UTF-16, in the ANSI code page the program's
+// bytes are in. A character that code page cannot hold becomes "|", which no
+// file name or address may hold, rather than a look-alike or a "?" that
+// would request other files.
+std::string AnsiText(const wchar_t* text, int length) {
+    if (length <= 0) return {};
+    // A UTF-8 code page holds every character and takes no replacement.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* replacement = utf8 ? nullptr : "|";
+    const int size = WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, replacement, nullptr);
+    std::string ansi(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, flags, text, length, ansi.data(), size, replacement, nullptr);
+    return ansi;
+}
+
+// What is typed at a console is read as UTF-16 and handed on in the ANSI code
+// page, so that a name typed at the prompt gives the bytes it gives on the
+// command line. (Read as bytes, it would come in the console's code page,
+// which differs, with "?" for what that code page cannot hold.)
+int ReadConsoleText(HANDLE console, char* buffer, int size, int& got) {
+    // Up to three bytes a character in the ANSI code page.
+    std::wstring typed(static_cast<std::size_t>(std::clamp(size / 3, 1, 4096)), L'\0');
+    DWORD count = 0;
+    if (!ReadConsoleW(console, typed.data(), static_cast<DWORD>(typed.size()), &count, nullptr)) return LastError();
+    const std::string ansi = AnsiText(typed.data(), static_cast<int>(count));
+    got = std::min(static_cast<int>(ansi.size()), size);
+    std::memcpy(buffer, ansi.data(), static_cast<std::size_t>(got));
     return 0;
 }
 
@@ -73,6 +108,9 @@ bool MeansAlreadyExists(int error) { return error == ERROR_FILE_EXISTS || error 
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
+    DWORD mode = 0;
+    if (ToHandle(handle) == GetStdHandle(STD_INPUT_HANDLE) && GetConsoleMode(ToHandle(handle), &mode))
+        return ReadConsoleText(ToHandle(handle), buffer, size, got);
     DWORD read = 0;
     if (!ReadFile(ToHandle(handle), buffer, static_cast<DWORD>(size), &read, nullptr)) {
         // A pipe whose writer has gone is at its end, not in error.
@@ -174,9 +212,11 @@ std::string ProgramPath() {
 }
 
 // The raw command line, not argv: the C runtime's own split treats quotes and
-// backslashes differently from the program's rule.
+// backslashes differently from the program's rule. It is taken in UTF-16 so
+// that a character the ANSI code page cannot hold is seen (AnsiText).
 std::vector<std::string> Arguments(int, char**) {
-    std::vector<std::string> tokens = SplitCommandLine(GetCommandLineA());
+    const wchar_t* line = GetCommandLineW();
+    std::vector<std::string> tokens = SplitCommandLine(AnsiText(line, static_cast<int>(std::wcslen(line))));
     if (!tokens.empty()) tokens.erase(tokens.begin());
     return tokens;
 }

@@ -5,10 +5,17 @@
 #include <poll.h>
 #include <pty.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <utility>
@@ -52,6 +59,38 @@ std::string Exchange(int toChild, int fromChild, const std::string& input) {
     }
     if (toChild >= 0) close(toChild);
     return out;
+}
+
+constexpr uid_t kNobody = 65534;
+
+// Wine keeps its state in a prefix that must belong to the user who runs it:
+// runs as nobody get one of their own, made once for the machine (one process
+// at a time makes it). Returns the folder that serves as nobody's home.
+const std::string& NobodyWineHome() {
+    static const std::string home = [] {
+        const fs::path temp = fs::temp_directory_path();
+        const std::string folder = (temp / "tolvex-wine-nobody").string();
+        const int lock = open((temp / "tolvex-wine-nobody.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        flock(lock, LOCK_EX);
+        mkdir(folder.c_str(), 0700);
+        if (access((folder + "/wine/.update-timestamp").c_str(), F_OK) != 0 && chown(folder.c_str(), kNobody, kNobody) == 0) {
+            const pid_t child = fork();
+            if (child == 0) {
+                const int null = open("/dev/null", O_RDWR);
+                dup2(null, 0), dup2(null, 1), dup2(null, 2);
+                if (setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(126);
+                setenv("HOME", folder.c_str(), 1);
+                setenv("WINEPREFIX", (folder + "/wine").c_str(), 1);
+                setenv("WINEDEBUG", "-all", 1);
+                execlp("wineboot", "wineboot", "-i", static_cast<char*>(nullptr));
+                _exit(127);
+            }
+            waitpid(child, nullptr, 0);
+        }
+        close(lock);
+        return folder;
+    }();
+    return home;
 }
 
 }  // namespace
@@ -118,11 +157,51 @@ void Job::ConfigureStandard(const std::vector<std::string>& extra) const {
     Configure(lines);
 }
 
+bool Job::OutboundUntouched() const {
+    for (const std::string& entry : dir_.Tree())
+        if (entry.rfind("fido/", 0) == 0 && entry != "fido/") return false;
+    return true;
+}
+
+bool LocaleAvailable(const char* name) {
+    const locale_t locale = newlocale(LC_ALL_MASK, name, nullptr);
+    if (locale == nullptr) return false;
+    freelocale(locale);
+    return true;
+}
+
 namespace {
 
+// How many questions of the prompt mode (texts ending in "(s):") a terminal
+// shows, whatever control sequences its console put between the characters.
+int Questions(std::string_view shown) {
+    std::string text;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\x1b' && i + 1 < shown.size() && shown[i + 1] == '[') {
+            i += 2;
+            while (i < shown.size() && !std::isalpha(static_cast<unsigned char>(shown[i]))) ++i;
+        } else {
+            text += shown[i];
+        }
+    }
+    int count = 0;
+    for (std::size_t at = 0; (at = text.find("(s):", at)) != std::string::npos; at += 4) ++count;
+    return count;
+}
+
+int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status); }
+
+bool Canonical(int terminal) {
+    termios mode{};
+    return tcgetattr(terminal, &mode) == 0 && (mode.c_lflag & ICANON) != 0;
+}
+
 // Runs the program on a new terminal and reads what it shows there, with the
-// terminal's own line-end mapping and wine's cursor switching undone.
-RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options) {
+// terminal's own line-end mapping and wine's cursor switching undone. Each line
+// of the input is typed when the terminal shows the question it answers; under
+// wine also not before the console has put the terminal in raw mode, or Enter
+// would reach it as a line feed.
+RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const RunOptions& options, bool wine) {
     int terminal = -1;
     const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
     if (child == 0) {
@@ -132,24 +211,38 @@ RunResult RunOnTerminal(const std::string& dir, std::vector<char*>& argv, const 
         execvp(argv[0], argv.data());
         _exit(127);
     }
+    std::vector<std::string> answers;
+    for (std::size_t at = 0, end; at < options.input.size(); at = end + 1) {
+        end = std::min(options.input.find('\r', at), options.input.size() - 1);
+        answers.push_back(options.input.substr(at, end + 1 - at));
+    }
     RunResult result;
     char buffer[4096];
     ssize_t n;
-    while ((n = read(terminal, buffer, sizeof buffer)) > 0) result.out.append(buffer, static_cast<std::size_t>(n));
+    std::size_t typed = 0;
+    pollfd shown = {terminal, POLLIN, 0};
+    // A question that never shows must not hang the test run.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (typed < answers.size() && Questions(result.out) > static_cast<int>(typed) && !(wine && Canonical(terminal))) {
+            if (write(terminal, answers[typed].data(), answers[typed].size()) < 0) break;
+            ++typed;
+        }
+        if (poll(&shown, 1, 10) == 0) continue;
+        if ((n = read(terminal, buffer, sizeof buffer)) <= 0) break;
+        result.out.append(buffer, static_cast<std::size_t>(n));
+    }
     close(terminal);
+    kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+    result.exitCode = ExitCodeOf(status);
     for (std::size_t at; (at = result.out.find("\r\r\n")) != std::string::npos;) result.out.erase(at, 1);
     // Wine's console hides the cursor around each write.
     for (const std::string_view cursor : {"\x1b[?25l", "\x1b[?25h"})
         for (std::size_t at; (at = result.out.find(cursor)) != std::string::npos;) result.out.erase(at, cursor.size());
     return result;
 }
-
-}  // namespace
-
-namespace {
 
 std::vector<std::string> CommandOf(Build build, const std::string& program, const std::vector<std::string>& args) {
     std::vector<std::string> argv;
@@ -166,15 +259,13 @@ std::vector<char*> Pointers(std::vector<std::string>& argv) {
     return pointers;
 }
 
-int ExitCodeOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status); }
-
 }  // namespace
 
 RunResult Job::Run(const std::vector<std::string>& args, const RunOptions& options) const {
     if (options.output == Output::Terminal) {
         std::vector<std::string> argv = CommandOf(build_, program_, args);
         std::vector<char*> pointers = Pointers(argv);
-        return RunOnTerminal(dir_.Path(), pointers, options);
+        return RunOnTerminal(dir_.Path(), pointers, options, build_ == Build::Win32);
     }
     return Start(args, options).Finish(options.input);
 }
@@ -185,6 +276,7 @@ Running Job::Start(const std::vector<std::string>& args, const RunOptions& optio
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return Running(-1, -1, -1);
     if (options.output == Output::ClosedPipe) close(out[0]), out[0] = -1;
+    const std::string wineHome = options.unprivileged && build_ == Build::Win32 ? NobodyWineHome() : "";
     const pid_t child = fork();
     if (child == 0) {
         dup2(in[0], 0);
@@ -201,9 +293,13 @@ Running Job::Start(const std::vector<std::string>& args, const RunOptions& optio
         setenv("WINEDEBUG", "-all", 1);
         if (!options.locale.empty()) setenv("LC_ALL", options.locale.c_str(), 1);
         if (options.umask >= 0) umask(static_cast<mode_t>(options.umask));
+        if (!wineHome.empty()) {
+            setenv("HOME", wineHome.c_str(), 1);
+            setenv("WINEPREFIX", (wineHome + "/wine").c_str(), 1);
+        }
         if (options.unprivileged) {
             const std::vector<gid_t> groups(options.groups.begin(), options.groups.end());
-            if (setgroups(groups.size(), groups.data()) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
+            if (setgroups(groups.size(), groups.data()) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(126);
         }
         execvp(pointers[0], pointers.data());
         _exit(127);

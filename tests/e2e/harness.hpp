@@ -24,8 +24,8 @@ struct RunResult {
 enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
 
 struct RunOptions {
-    std::string input;            // standard input
-    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count
+    std::string input;            // standard input; on a terminal, each line (ended by CR, as Enter sends it) is typed at its question
+    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count (wine in a prefix of its own)
     std::vector<unsigned> groups;  // its supplementary groups when unprivileged
     int umask = -1;                // the umask of the run, when not -1
     int closed = -1;               // a standard descriptor (0, 1 or 2) closed for the run
@@ -67,6 +67,8 @@ public:
     RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
     // Starts a run on pipes (standard input, standard output) and returns at once.
     class Running Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+    // Nothing at all was made in the outbound.
+    bool OutboundUntouched() const;
 
 private:
     Build build_;
@@ -105,6 +107,8 @@ bool AppearsWithin(const std::string& path, int seconds);
 // skips, or fails where the tools are required.
 bool Win32Available();
 bool ToolsRequired();
+// Whether the C library has the locale (wine takes its code pages from it).
+bool LocaleAvailable(const char* name);
 
 class EndToEnd : public ::testing::TestWithParam<Build> {
 protected:

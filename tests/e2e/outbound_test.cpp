@@ -51,16 +51,16 @@ TEST_P(Outbound, ZonesPointsAndHexNames) {
     const Job job(build());
     job.ConfigureStandard({"ZONE 3 OTHERNET"});
     const RunResult run =
-        job.Run({"a.zip", "2:4600/36", "2:4600/36.7", "1:123/456", "3:45/6", "3:45/6.1", "4097:70000/65536"});
+        job.Run({"a.zip", "2:4600/36", "2:4600/36.7", "1:123/456", "3:45/6", "3:45/6.1", "4097:65535/65535"});
     EXPECT_EQ(run.out, Console(With({" a.zip -> 2:4600/36.0", " a.zip -> 2:4600/36.7", " a.zip -> 1:123/456.0",
-                                     " a.zip -> 3:45/6.0", " a.zip -> 3:45/6.1", " a.zip -> 4097:70000/65536.0"},
+                                     " a.zip -> 3:45/6.0", " a.zip -> 3:45/6.1", " a.zip -> 4097:65535/65535.0"},
                                     kGoodbye)));
     const std::string out = C(job, "OUT/"), out1 = C(job, "OUT.001/"), other = C(job, "OTHERNET.003/");
     EXPECT_EQ(OutboundTree(job),
               Sorted({other, other + "002d0006.pnt/", other + "002d0006.pnt/00000001.req",
                                         other + "002d0006.req", out, out + "11f80024.pnt/",
                                         out + "11f80024.pnt/00000007.req", out + "11f80024.req", out1,
-                                        out1 + "007b01c8.req", out1 + "11700000.req"}));
+                                        out1 + "007b01c8.req", out1 + "ffffffff.req"}));
     EXPECT_EQ(job.dir().Read("fido/" + other + "002d0006.pnt/00000001.req"), "a.zip\r\n");
 }
 
@@ -221,6 +221,21 @@ TEST(OutboundPosix, ExistingFoldersAreFoundWhateverTheirCase) {
     EXPECT_EQ(job.dir().Read("fido/Out/11F80024.pnt/00000007.req"), "a.zip\r\n");
     EXPECT_EQ(job.dir().Read("fido/OTHERNET.003/00010002.req"), "a.zip\r\n");
     EXPECT_FALSE(job.dir().Exists("fido/out"));
+}
+
+// Of several spellings, the lower-case one (what tolvex creates, and what the
+// mailer reads) comes first, then the one given, then the first in byte order.
+TEST(OutboundPosix, LowerCaseSpellingIsFoundFirst) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard();
+    for (const char* folder : {"Fido/OUT", "fido/OUT", "fido/out"}) job.dir().MakeDir(folder);
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\n");
+    EXPECT_FALSE(job.dir().Exists("fido/OUT/11f80024.req") || job.dir().Exists("Fido/OUT/11f80024.req"));
+    job.dir().Write("LIST.TXT", "other.zip\r\n");
+    job.dir().Write("List.txt", "given.zip\r\n");
+    EXPECT_EQ(job.Run({"@List.txt", "/37"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80025.req"), "given.zip\r\n");
 }
 
 TEST(OutboundPosix, PointFolderThatCannotBeMade) {

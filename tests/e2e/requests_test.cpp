@@ -1,5 +1,7 @@
 // Items, list files, the prompt mode and the input checks, as the console and
 // the request files show them.
+#include <optional>
+
 #include "e2e/harness.hpp"
 
 namespace {
@@ -16,12 +18,6 @@ class Requests : public EndToEnd {
 protected:
     std::string Req(const Job& job, std::string_view stem) {
         return job.dir().Read("fido/" + job.Created("OUT") + "/" + std::string(stem) + ".req");
-    }
-    // Nothing at all was made in the outbound.
-    bool OutboundUntouched(const Job& job) {
-        for (const std::string& entry : job.dir().Tree())
-            if (entry.rfind("fido/", 0) == 0 && entry != "fido/") return false;
-        return true;
     }
 };
 
@@ -68,7 +64,7 @@ TEST_P(Requests, MessagesOfTheItems) {
         EXPECT_EQ(run.out, Console({c.message})) << c.args[0] << " " << c.args[1];
         EXPECT_EQ(run.exitCode, 0);
     }
-    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Requests, NoAddressAndNoDefaultNode) {
@@ -87,7 +83,7 @@ TEST_P(Requests, TooManyFilesStopBeforeTheOutbound) {
     for (int i = 0; i < 20000; ++i) words += "file" + std::to_string(i) + ".zip\r\n";
     job.dir().Write("l.txt", words);
     EXPECT_EQ(job.Run({"@l.txt", "/36"}).out, Console({" Error! Too many files requested."}));
-    EXPECT_TRUE(OutboundUntouched(job));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Requests, PromptMode) {
@@ -107,6 +103,75 @@ TEST_P(Requests, PromptMode) {
               Console({"Request file(s): At node(s): ", kNoAddress}));
 }
 
+// A net or node above 65535 would be written under another node's name.
+TEST_P(Requests, NetOrNodeAbove65535IsABadAddress) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES"});
+    EXPECT_EQ(job.Run({"f", "/65536"}).out, Console({kBadAddress}));
+    EXPECT_EQ(job.Run({"f", "65536/1"}).out, Console({kBadAddress}));
+    EXPECT_EQ(job.Run({"/"}, Typing("f\r\n/36 /65536\r\n")).out, Console({"Request file(s): At node(s): ", kBadAddress}));
+    job.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE 70000"});
+    const RunResult run = job.Run({"f"});
+    EXPECT_EQ(run.out, Console({kBadAddress}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(job.OutboundUntouched());
+    EXPECT_EQ(job.Run({"f", "2:65535/65535.65535"}).out, Console({" f -> 2:65535/65535.65535", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/ffffffff.pnt/0000ffff.req"), "f\r\n");
+}
+
 TOLVEX_BOTH_BUILDS(Requests);
+
+// The Windows program takes names in the ANSI code page, from the command line
+// and from a console alike; a character that code page cannot hold makes no
+// file name. Wine takes its code pages from the locale: C gives 1252 (no
+// Cyrillic letters), Russian 1251.
+class RequestsWin32 : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* missing = !Win32Available() ? "the Windows program or wine" : !LocaleAvailable(kRussian) ? kRussian : nullptr;
+        if (missing != nullptr && ToolsRequired()) FAIL() << missing << " is missing";
+        if (missing != nullptr) GTEST_SKIP() << missing << " is missing";
+        job_.emplace(Build::Win32);
+        job_->ConfigureStandard();
+    }
+    // What a run with the node `node` wrote to its request file.
+    std::string Requested(int node) {
+        char stem[16];
+        std::snprintf(stem, sizeof stem, "11f8%04x", node);
+        return job_->dir().Read("fido/OUT/" + std::string(stem) + ".req");
+    }
+    static constexpr const char* kRussian = "ru_RU.UTF-8";
+    static constexpr const char* kWestern = "C.UTF-8";
+    std::optional<Job> job_;
+};
+
+TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
+    const auto run = [&](std::string name, int node, const char* locale) {
+        RunOptions options;
+        options.locale = locale;
+        return job_->Run({name, "/" + std::to_string(node)}, options).out;
+    };
+    const std::vector<std::string> done = {"", "Have a nice day! =)"};
+    EXPECT_EQ(run("прог.zip", 40, kWestern), Console({kBadFileName}));
+    EXPECT_EQ(run("café.zip", 41, kWestern), Console({" caf\xE9.zip -> 2:4600/41.0", done[0], done[1]}));
+    EXPECT_EQ(run("прог.zip", 42, kRussian), Console({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0", done[0], done[1]}));
+    EXPECT_EQ(run("café.zip", 43, kRussian), Console({kBadFileName}));
+    EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
+}
+
+// Typed at the prompt on a console, a name gives the command line's bytes.
+TEST_F(RequestsWin32, NamesTypedAtAConsoleAsOnTheCommandLine) {
+    const auto type = [&](std::string name, int node, const char* locale) {
+        RunOptions options = WritingTo(Output::Terminal, locale);
+        options.input = name + "\r/" + std::to_string(node) + "\r";
+        EXPECT_EQ(job_->Run({"/"}, options).exitCode, 0);
+    };
+    type("прог.zip", 40, kWestern);
+    type("café.zip", 41, kWestern);
+    type("прог.zip", 42, kRussian);
+    type("café.zip", 43, kRussian);
+    EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
+    EXPECT_FALSE(job_->dir().Exists("fido/OUT/11f80028.req") || job_->dir().Exists("fido/OUT/11f8002b.req"));
+}
 
 }  // namespace

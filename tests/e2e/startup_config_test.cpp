@@ -1,6 +1,8 @@
 // Start-up, the usage text, and finding and reading the configuration file.
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "e2e/harness.hpp"
 
 namespace {
@@ -16,20 +18,38 @@ const std::string kNoDefaultNode = "\x20\x8e\xe8\xa8\xa1\xaa\xa0! \x8e\xe2\xe1\x
 
 class Startup : public EndToEnd {};
 
-TEST_P(Startup, UsageForNoArgumentsAndALoneHelpSwitch) {
+// The configuration beside the program, named as the program opened it.
+std::string Beside(const Job& job) {
+    std::string path = job.ConfigPath("prog");
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path + "\\tolvex.CFG";
+}
+
+std::string Utf16(std::string_view text, bool littleEndian) {
+    std::string bytes = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (char c : text) bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    return bytes;
+}
+
+TEST_P(Startup, UsageOrBannerAloneForNoArgumentsAndLoneSwitches) {
     const Job job(build());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}}) {
         const RunResult run = job.Run(args);
         EXPECT_EQ(run.out, Console(kUsage)) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(run.exitCode, 0);
     }
-    // No configuration is looked for before the usage text.
+    const RunResult version = job.Run({"--version"});
+    EXPECT_EQ(version.out, Banner());
+    EXPECT_EQ(version.exitCode, 0);
+    // No configuration is looked for before the usage text or the version.
     EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"fido/", "prog/", "prog/" + std::string(build() == Build::Posix ? "tolvex" : "tolvex.exe")}));
 }
 
 TEST_P(Startup, HelpTextsAreItemsOtherwise) {
     const Job job(build());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{"-h"}, {"/H"}, {"/?", "x"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"-h"}, {"/H"}, {"/?", "x"}, {"--help", "x"}, {"--version", "x"}, {"--HELP"}}) {
         const RunResult run = job.Run(args);
         EXPECT_EQ(run.out, Console({" Error! Unable to open tolvex.cfg"})) << args[0];
         EXPECT_EQ(run.exitCode, 0);
@@ -82,6 +102,57 @@ TEST_P(Startup, TooManyZoneLines) {
     zones.pop_back();
     job.ConfigureStandard(zones);
     EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" a.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+}
+
+// Cut to 30 characters, a longer DEFAULTNODE would name another node.
+TEST_P(Startup, DefaultNodeOfMoreThan30Characters) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE  2:4600/100   2:4600/200 2:460/30  "});
+    EXPECT_EQ(job.Run({"f"}).out, Console({" f -> 2:4600/100.0", " f -> 2:4600/200.0", " f -> 2:460/30.0", "", "Have a nice day! =)"}));
+    std::filesystem::remove_all(job.dir().At("fido/" + job.Created("OUT")));
+    job.ConfigureStandard({"CREATECLO YES", "DEFAULTNODE 2:4600/100 2:4600/200 2:4600/30", "LOG " + job.ConfigPath("t.log")});
+    const RunResult run = job.Run({"f"});
+    EXPECT_EQ(run.out, Console({" Error! DEFAULTNODE is longer than 30 characters."}));
+    EXPECT_EQ(run.exitCode, 0);
+    // Stopped after the whole file was read, before anything was written to the outbound.
+    EXPECT_EQ(job.dir().Read(job.Created("T.LOG")), "");
+    EXPECT_TRUE(job.OutboundUntouched());
+}
+
+// The cases of an outbound taken as unset run as nobody: a build that wrote
+// at the root of the machine would fail there instead.
+TEST_P(Startup, Utf8ByteOrderMarkIsSkipped) {
+    const Job job(build());
+    job.dir().Write("prog/tolvex.cfg", "\xEF\xBB\xBF" + Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    job.dir().Write("l.txt", "\xEF\xBB\xBFx.zip\r\n");
+    EXPECT_EQ(job.Run({"@l.txt", "/36"}, AsNobody()).out, Console({" x.zip -> 2:4600/36.0", "", "Have a nice day! =)"}));
+    EXPECT_EQ(job.dir().Read("fido/" + job.Created("OUT") + "/11f80024.req"), "x.zip\r\n");
+}
+
+TEST_P(Startup, NoOutboundLineStopsBeforeTheOutbound) {
+    const Job job(build());
+    job.Configure({"DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "CREATECLO YES"});
+    EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out, Console({" Error! OUTBOUND is not set in " + Beside(job)}));
+    // Every input check comes first.
+    EXPECT_EQ(job.Run({"a.zip", "@nope.txt", "/36"}, AsNobody()).out, Console({" Error! Unable to open nope.txt"}));
+    job.dir().Write("t.cfg", Crlf({"  OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    EXPECT_EQ(job.Run({"/c:t.cfg", "a.zip", "/36"}, AsNobody()).out, Console({" Error! OUTBOUND is not set in t.cfg"}));
+    EXPECT_TRUE(job.OutboundUntouched());
+    // OUTBOUND \ is set: the root of the drive, where nobody may not write.
+    job.dir().Write("t.cfg", Crlf({"OUTBOUND \\", "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    EXPECT_EQ(job.Run({"/c:t.cfg", "a.zip", "/36"}, AsNobody()).out, Console({" Error! Unable to open \\OUT\\11f80024.req"}));
+}
+
+TEST_P(Startup, Utf16FilesAreRefused) {
+    const Job job(build());
+    job.dir().Write("prog/tolvex.cfg", Utf16("OUTBOUND " + job.ConfigPath("fido") + "\r\nDEFAULTNET 2:4600\r\n", true));
+    EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out,
+              Console({" Error! " + Beside(job) + " is saved as UTF-16: save it as ANSI or UTF-8."}));
+    job.ConfigureStandard();
+    job.dir().Write("l.txt", Utf16("x.zip\r\n", false));
+    EXPECT_EQ(job.Run({"a.zip", "@l.txt", "/36"}, AsNobody()).out,
+              Console({" Error! l.txt is saved as UTF-16: save it as ANSI or UTF-8."}));
+    EXPECT_TRUE(job.OutboundUntouched());
 }
 
 TEST_P(Startup, LogLineCutsTheFirstFourCharacters) {

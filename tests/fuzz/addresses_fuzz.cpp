@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             // Digits alone make the numbers; only DEFAULTNODE may bring a sign.
             FUZZ_CHECK(node.zone >= 0 && node.net >= 0 && node.point >= 0);
             FUZZ_CHECK(node.node >= 0 || defaults.defaultNode < 0);
+            FUZZ_CHECK(node.net <= kMaxNetOrNode && node.node <= kMaxNetOrNode);
             const std::string printed = PrintedForm(node);
             FUZZ_CHECK(printed.find(':') != std::string::npos && printed.find('.') != std::string::npos);
             const OutboundTarget target = OutboundNames(node, settings, nodes.MainZone);
