@@ -1,11 +1,24 @@
 // Reading the configuration file.
 #include "config/configuration.hpp"
 
+#include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/standard_files.hpp"
 #include "runtime/text_file.hpp"
+
+void ShowUsage() { throw RunStop{{text::kUsage.begin(), text::kUsage.end()}, true}; }
+
+Program LocateProgram(std::string_view programPath) {
+    const std::size_t slash = programPath.rfind('\\');
+    // A path without any "\" is all file name, in the current directory.
+    const std::string_view fileName = slash == std::string_view::npos ? programPath : programPath.substr(slash + 1);
+    const std::string_view directory = slash == std::string_view::npos ? std::string_view(".") : programPath.substr(0, slash);
+    Program program;
+    program.ProgramDir = BoundedString(directory);
+    program.ConfigName = Join(fileName.substr(0, fileName.find('.')), ".CFG");
+    return program;
+}
 
 namespace {
 

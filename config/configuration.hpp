@@ -4,10 +4,22 @@
 
 #include <vector>
 
-#include "front/startup.hpp"
-#include "outbound/log.hpp"
+#include "config/activity_log.hpp"
 #include "runtime/bounded.hpp"
 #include "runtime/command_line.hpp"
+
+// Where the program lives, which says where its configuration is looked for.
+struct Program {
+    BoundedString ProgramDir;  // the program file's directory, without a trailing "\"
+    BoundedString ConfigName;  // the configuration file looked for first
+};
+
+// ProgramDir and ConfigName of a program file's full path.
+Program LocateProgram(std::string_view programPath);
+
+// Ends the run with the usage text: for no arguments, a lone help switch, or
+// the configuration option without anything after it.
+[[noreturn]] void ShowUsage();
 
 struct ZoneEntry {
     Bounded<4> ZoneNumber;  // the zone number as text

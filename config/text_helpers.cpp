@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/text_file.hpp"

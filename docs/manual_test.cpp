@@ -1,5 +1,5 @@
 // The manual names every text the program can print: the texts are read from
-// the declarations of front/console.hpp (namespace text, Russian ones in their
+// the declarations of config/console_texts.hpp (namespace text, Russian ones in their
 // UTF-8 spelling) and looked for in the manual page, as a reader sees it, and
 // in its plain-text form.
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "generated/version.hpp"
 
 namespace {
 

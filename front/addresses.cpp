@@ -2,10 +2,10 @@
 #include "front/addresses.hpp"
 
 #include "config/configuration.hpp"
+#include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
 #include "runtime/numbers.hpp"
+#include "runtime/standard_files.hpp"
 
 std::string PrintedForm(const NodeAddress& a) {
     return IntToText(a.zone) + ":" + IntToText(a.net) + "/" + IntToText(a.node) + "." + IntToText(a.point);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "config/configuration.hpp"
 #include "runtime/bounded.hpp"
 
 struct NodeAddress {
@@ -37,7 +38,6 @@ struct NodeList {
     auto end() const { return nodes.end(); }
 };
 
-struct Settings;
 NodeDefaults LoadNodeDefaults(const Settings& settings);
 NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode);
 

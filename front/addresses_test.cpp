@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "front/console.hpp"
+#include "config/console_texts.hpp"
 #include "support/stops.hpp"
 
 namespace {

@@ -2,10 +2,10 @@
 #include "front/requests.hpp"
 
 #include "config/configuration.hpp"
+#include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/standard_files.hpp"
 
 namespace {
 

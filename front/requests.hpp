@@ -5,11 +5,10 @@
 #include <string_view>
 #include <vector>
 
+#include "config/configuration.hpp"
 #include "runtime/bounded.hpp"
 #include "runtime/command_line.hpp"
 #include "runtime/text_file.hpp"
-
-struct Settings;
 
 inline constexpr int kRequestLineCapacity = 750;
 inline constexpr int kLineBreakLength = 220;  // a longer line takes no further word

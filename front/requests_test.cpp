@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "config/configuration.hpp"
-#include "front/console.hpp"
+#include "config/console_texts.hpp"
 #include "support/scratch.hpp"
 #include "support/stops.hpp"
 

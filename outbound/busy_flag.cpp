@@ -1,12 +1,12 @@
 // Taking and giving back an address's busy flag.
 #include "outbound/busy_flag.hpp"
 
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
+#include "config/console_texts.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/platform.hpp"
+#include "runtime/standard_files.hpp"
 
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";

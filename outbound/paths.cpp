@@ -2,12 +2,12 @@
 #include "outbound/paths.hpp"
 
 #include "config/configuration.hpp"
+#include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
+#include "runtime/standard_files.hpp"
 
 namespace {
 

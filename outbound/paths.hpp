@@ -4,9 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "config/configuration.hpp"
 #include "front/addresses.hpp"
-
-struct Settings;
 
 struct OutboundTarget {
     std::string ZoneOutbound;  // the zone's directory inside Outbound

@@ -4,12 +4,13 @@
 #include <vector>
 
 #include "config/configuration.hpp"
+#include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
 #include "outbound/busy_flag.hpp"
-#include "front/console.hpp"
-#include "front/run_stop.hpp"
+#include "outbound/log.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/standard_files.hpp"
 
 namespace {
 
@@ -110,7 +111,8 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
     }
     if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
 
-    const std::string from = std::string(text::kRequestedFrom) + PrintedForm(node);
+    const std::string printed = PrintedForm(node);
+    const std::string from = std::string(text::kRequestedFrom) + printed;
     for (const BoundedString& line : requests.RequestList) {
         for (const std::string& word : WordsOf(NormalizeLine(line))) {
             // Two blanks in a row leave an empty word, which names nothing.
@@ -120,7 +122,7 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
                 console.WriteLine(std::string(" ").append(wanted.View()).append(text::kAlreadyExists));
                 continue;
             }
-            WriteLogLine(log, wanted.View(), node);
+            WriteLogLine(log, wanted.View(), printed);
             request.WriteLine(wanted.View());
             if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
             console.WriteLine(std::string(" ").append(wanted.View()).append(from));

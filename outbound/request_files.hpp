@@ -5,13 +5,12 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "config/activity_log.hpp"
+#include "config/configuration.hpp"
 #include "front/addresses.hpp"
 #include "front/requests.hpp"
-#include "outbound/log.hpp"
 #include "outbound/paths.hpp"
 #include "runtime/text_file.hpp"
-
-struct Settings;
 
 // Holds the address's busy flag while it creates the flow file when asked,
 // cleans the request file of repeated lines when asked, and writes every file

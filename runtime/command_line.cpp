@@ -1,6 +1,8 @@
 // The command-line split and the arguments by position.
 #include "runtime/command_line.hpp"
 
+#include "runtime/platform.hpp"
+
 namespace {
 
 bool Separates(char c) { return static_cast<unsigned char>(c) <= 32; }
@@ -38,4 +40,16 @@ BoundedString CommandLine::ArgAt(int n) const {
     if (n == 0) return BoundedString(programPath);
     if (n < 1 || n > ArgCount()) return {};
     return BoundedString(arguments[static_cast<std::size_t>(n - 1)]);
+}
+
+CommandLine ReadCommandLine(int argc, char** argv) {
+    CommandLine line{platform::ProgramPath(), {}};
+    std::string raw;
+    if (platform::RawCommandLine(raw)) {
+        line.arguments = SplitCommandLine(raw);
+        if (!line.arguments.empty()) line.arguments.erase(line.arguments.begin());
+    } else {
+        for (int i = 1; i < argc; ++i) line.arguments.emplace_back(argv[i]);
+    }
+    return line;
 }

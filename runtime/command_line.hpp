@@ -22,3 +22,7 @@ struct CommandLine {
     // cut to 255 characters.
     BoundedString ArgAt(int n) const;
 };
+
+// The program's own command line: argument 0 from the system, the arguments
+// split by SplitCommandLine where the system hands over one text, else main's.
+CommandLine ReadCommandLine(int argc, char** argv);

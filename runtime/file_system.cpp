@@ -19,3 +19,10 @@ FlagResult CreateFlagFile(std::string_view path, std::string_view content) {
     platform::FileClose(handle);
     return FlagResult::Created;
 }
+
+void ProbeOpenClose(std::string_view name, platform::Access access) {
+    if (name.empty()) return;
+    platform::Handle handle = platform::kNoHandle;
+    if (int error = platform::FileOpen(name, access, handle)) return SetIoError(error);
+    SetIoError(platform::FileClose(handle));
+}

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/platform.hpp"
+
 std::string CurrentDirectory();
 void ChangeDirectory(std::string_view path);  // the empty path succeeds without a call
 void MakeDirectory(std::string_view path);    // one level; an existing one is a failure too
@@ -17,3 +19,7 @@ enum class FlagResult { Created, Exists, Failed };
 
 // Creates a file that must not exist yet, holding `content`; never overwrites.
 FlagResult CreateFlagFile(std::string_view path, std::string_view content);
+
+// Opens an existing file and closes it again; a failure sets the pending I/O
+// error. The empty name opens nothing.
+void ProbeOpenClose(std::string_view name, platform::Access access);

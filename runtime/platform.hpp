@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace platform {
 
@@ -17,6 +16,33 @@ inline constexpr Handle kNoHandle = -1;
 // Append: every write goes to the end of the file as it is at that moment,
 // whoever else writes to it; the file can still be read.
 enum class Access { Read, ReadWrite, Append };
+
+struct Date {
+    std::int32_t year, month, day, dayOfWeek;
+};
+struct Time {
+    std::int32_t hour, minute, second, hundredths;
+};
+
+// Whose text a console write carries. The program's own texts are CP866
+// bytes; a text that holds anything the user gave (a name, an answer, a path
+// of the configuration, a log line) is in the system's character set for file
+// names: the ANSI code page on Windows, the locale's on Linux. The ASCII
+// parts of the program's texts read the same either way.
+enum class TextOrigin { Own, User };
+
+}  // namespace platform
+
+// The namespace the operations are declared in: platform. A test build
+// compiles the real operations a second time under another name and links a
+// wrapper of its own, which calls them there, as platform.
+#ifndef TOLVEX_PLATFORM
+#define TOLVEX_PLATFORM platform
+#endif
+
+namespace TOLVEX_PLATFORM {
+
+using namespace ::platform;
 
 // Paths arrive in the program's own form ("\" separators).
 int FileOpen(std::string_view path, Access access, Handle& handle);  // must exist; never a directory
@@ -30,7 +56,6 @@ int FileSeek(Handle handle, std::int64_t position);
 int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
 int FileSetEnd(Handle handle);                       // the file ends at the current position
 int FileClose(Handle handle);
-bool FileIsDevice(Handle handle);  // a console, a character device or a pipe
 int FileDelete(std::string_view path);
 // The file a path names, symbolic links followed, as a path the other
 // operations take; the path itself when it names no such file.
@@ -47,19 +72,15 @@ std::string CurrentDirectory();
 int ChangeDirectory(std::string_view path);
 int MakeDirectory(std::string_view path);
 
-struct Date {
-    std::int32_t year, month, day, dayOfWeek;
-};
-struct Time {
-    std::int32_t hour, minute, second, hundredths;
-};
 Date LocalDate();
 Time LocalTime();
 
 // The program file's full path, in the program's own form ("\" separators).
 std::string ProgramPath();
-// The arguments after the program name.
-std::vector<std::string> Arguments(int argc, char** argv);
+// The command line as one text, where the system hands it over so (Windows:
+// the program splits it by its own rule); false where the arguments arrive
+// split already (POSIX: main's argv).
+bool RawCommandLine(std::string& line);
 
 // Prepares the process (standard files, console and signals) before the
 // first statement runs.
@@ -72,13 +93,6 @@ void StartProcess();
 void HoldInterrupts();
 void ReleaseInterrupts();
 
-// Whose text a console write carries. The program's own texts are CP866
-// bytes; a text that holds anything the user gave (a name, an answer, a path
-// of the configuration, a log line) is in the system's character set for file
-// names: the ANSI code page on Windows, the locale's on Linux. The ASCII
-// parts of the program's texts read the same either way.
-enum class TextOrigin { Own, User };
-
 // Writes one statement to standard output: a console or a terminal gets it
 // in the characters it shows, a pipe or a file the bytes as they are.
 int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
@@ -86,4 +100,4 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 int ProcessId();
 void Pause(int milliseconds);
 
-}  // namespace platform
+}  // namespace TOLVEX_PLATFORM

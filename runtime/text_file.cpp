@@ -291,30 +291,3 @@ BoundedString TextFile::ReadLine() {
 }
 
 void TextFile::ReadFullLine(std::string& into) { ReadLineUpTo(std::string::npos, into); }
-
-TextFile& StandardInput() {
-    static TextFile input;
-    static const bool opened = (input.OpenRead(), true);
-    (void)opened;
-    return input;
-}
-
-TextFile& StandardOutput() {
-    static TextFile output;
-    static const bool created = (output.Create(), output.MarkAsConsole(), true);
-    (void)created;
-    return output;
-}
-
-void EndRun(unsigned code) {
-    if (StandardInput().IsOpen()) StandardInput().Close();
-    if (StandardOutput().IsOpen()) StandardOutput().Close();
-    platform::EndProcess(code);
-}
-
-void ProbeOpenClose(std::string_view name, platform::Access access) {
-    if (name.empty()) return;
-    platform::Handle handle = platform::kNoHandle;
-    if (int error = platform::FileOpen(name, access, handle)) return SetIoError(error);
-    SetIoError(platform::FileClose(handle));
-}

@@ -87,14 +87,3 @@ private:
     int inputUsed_ = 0;          // bytes in the read buffer
     int next_ = 0;               // the next byte to read
 };
-
-// The two files that exist from start-up to the end of the run.
-TextFile& StandardInput();
-TextFile& StandardOutput();
-
-// Closes standard input and output, then ends the process with the exit code.
-[[noreturn]] void EndRun(unsigned code);
-
-// Opens an existing file and closes it again; a failure sets the pending I/O
-// error. The empty name opens nothing.
-void ProbeOpenClose(std::string_view name, platform::Access access);

@@ -4,9 +4,11 @@
 // what is created gets its last component in lower case.
 #include "runtime/platform.hpp"
 
-#include <dirent.h>
+#include "runtime/posix/path_map.hpp"
+
 #include <fcntl.h>
 #include <iconv.h>
+#include <poll.h>
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,93 +20,25 @@
 #include <cstring>
 #include <ctime>
 
-namespace platform {
+namespace TOLVEX_PLATFORM {
 namespace {
 
-char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
-    return true;
-}
-
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
-}
-
-std::string JoinPath(const std::string& base, std::string_view name) {
-    if (base.empty()) return std::string(name);
-    if (base.back() == '/') return base + std::string(name);
-    return base + "/" + std::string(name);
-}
-
-// The entry of directory `base` that matches `name` regardless of case: the
-// all-lower-case spelling, which is what the program itself creates (and what
-// a mailer reads), else the name as given, else the first match in byte
-// order, else none.
-std::string FindEntry(const std::string& base, std::string_view name) {
-    if (name == "." || name == "..") return std::string(name);
-    std::string lower(name);
-    for (char& c : lower) c = LowerChar(c);
-    if (Exists(JoinPath(base, lower))) return lower;
-    if (Exists(JoinPath(base, name))) return std::string(name);
-    DIR* dir = opendir(base.empty() ? "." : base.c_str());
-    if (dir == nullptr) return {};
-    std::string best;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view candidate(entry->d_name);
-        if (SameIgnoringCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
-    }
-    closedir(dir);
-    return best;
-}
-
-enum class Purpose { Use, Create };
-
-// Maps a path of the program's form onto the file system.
-std::string MapPath(std::string_view path, Purpose purpose) {
-    std::string mapped = (!path.empty() && (path.front() == '\\' || path.front() == '/')) ? "/" : "";
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = path.size();
-        const std::string_view name = path.substr(start, end - start);
-        const bool last = end == path.size();
-        if (!name.empty()) {
-            std::string found = FindEntry(mapped, name);
-            if (found.empty()) {
-                found = std::string(name);
-                if (last && purpose == Purpose::Create)
-                    for (char& c : found) c = LowerChar(c);
-            }
-            mapped = JoinPath(mapped, found);
-        }
-        start = end + 1;
-    }
-    return mapped;
-}
+using path_map::MapPath;
+using path_map::Purpose;
 
 int LastError() { return errno != 0 ? errno : EIO; }
 
 int OpenMapped(const std::string& path, int flags, Handle& handle) {
     const int fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
     if (fd < 0) return LastError();
+    // Only a read-only open reaches a folder: the others fail on one by themselves.
     struct stat info {};
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if ((flags & O_ACCMODE) == O_RDONLY && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         close(fd);
         return EISDIR;
     }
     handle = fd;
     return 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // What is made inside a folder that its group may write to is the group's
@@ -113,8 +47,9 @@ std::string FolderOf(const std::string& path) {
 // owner's rights; the bits for others stay as the umask left them, and a
 // folder made inside a setgid folder keeps the setgid bit the system gave it.
 void ShareWithGroup(const std::string& path, int fd) {
+    const std::string parent = path_map::FolderOf(path);
     struct stat folder {};
-    if (stat(FolderOf(path).c_str(), &folder) != 0 || (folder.st_mode & S_IWGRP) == 0) return;
+    if (stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 || (folder.st_mode & S_IWGRP) == 0) return;
     struct stat made {};
     if ((fd >= 0 ? fstat(fd, &made) : stat(path.c_str(), &made)) != 0) return;
     const mode_t mode = made.st_mode & 07777;
@@ -142,16 +77,17 @@ std::string RealMapped(std::string_view path) {
 constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr std::size_t kInterruptCount = sizeof kInterrupts / sizeof kInterrupts[0];
 struct sigaction interruptsBefore[kInterruptCount];
-bool interruptHeld[kInterruptCount];
 volatile std::sig_atomic_t waitingInterrupt = 0;
-int quietConsole = -1;  // /dev/null, opened at start-up
 
 extern "C" void HoldBack(int signal) {
     if (waitingInterrupt == 0) waitingInterrupt = signal;
     // No more console: a console nobody reads (a full pipe) must not keep the
     // address in hand from being finished. A write blocked on it returns, as
     // the interrupt does not restart it, and the next goes nowhere.
-    if (quietConsole >= 0) dup2(quietConsole, STDOUT_FILENO);
+    const int none = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (none < 0) return;
+    dup2(none, STDOUT_FILENO);
+    close(none);
 }
 
 }  // namespace
@@ -162,15 +98,20 @@ int FileOpen(std::string_view path, Access access, Handle& handle) {
 }
 
 int FileCreate(std::string_view path, Handle& handle) {
-    return OpenMapped(MapPath(path, Purpose::Create), O_RDWR | O_CREAT | O_TRUNC, handle);
+    const std::string mapped = MapPath(path, Purpose::Create);
+    const int error = OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle);
+    if (error == 0) path_map::NoteMade(mapped, false);
+    return error;
 }
 
 int FileCreateNew(std::string_view path, Access access, Handle& handle) {
     const std::string mapped = MapPath(path, Purpose::Create);
     const int flags = O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0);
     const int error = OpenMapped(mapped, flags, handle);
-    if (error == 0) ShareWithGroup(mapped, static_cast<int>(handle));
-    return error;
+    if (error != 0) return error;
+    path_map::NoteMade(mapped, false);
+    ShareWithGroup(mapped, static_cast<int>(handle));
+    return 0;
 }
 
 bool MeansAlreadyExists(int error) { return error == EEXIST; }
@@ -215,14 +156,11 @@ int FileSetEnd(Handle handle) {
 
 int FileClose(Handle handle) { return close(static_cast<int>(handle)) != 0 ? LastError() : 0; }
 
-bool FileIsDevice(Handle handle) {
-    struct stat info {};
-    if (fstat(static_cast<int>(handle), &info) != 0) return false;
-    return S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode);
-}
-
 int FileDelete(std::string_view path) {
-    return unlink(MapPath(path, Purpose::Use).c_str()) != 0 ? LastError() : 0;
+    const std::string mapped = MapPath(path, Purpose::Use);
+    if (unlink(mapped.c_str()) != 0) return LastError();
+    path_map::NoteRemoved(mapped);
+    return 0;
 }
 
 std::string RealFile(std::string_view path) {
@@ -248,8 +186,10 @@ int FileReplace(std::string_view from, std::string_view to) {
     close(fd);
     if (error == 0 && rename(source.c_str(), target.c_str()) != 0) error = LastError();
     if (error != 0) return error;
+    path_map::NoteRemoved(source);
     // The rename itself reaches the disk with its folder.
-    const int folder = open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const std::string parent = path_map::FolderOf(target);
+    const int folder = open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         fsync(folder);
         close(folder);
@@ -278,6 +218,7 @@ int ChangeDirectory(std::string_view path) {
 int MakeDirectory(std::string_view path) {
     const std::string mapped = MapPath(path, Purpose::Create);
     if (mkdir(mapped.c_str(), 0777) != 0) return LastError();
+    path_map::NoteMade(mapped, true);
     ShareWithGroup(mapped, -1);
     return 0;
 }
@@ -306,25 +247,22 @@ std::string ProgramPath() {
     return path;
 }
 
-std::vector<std::string> Arguments(int argc, char** argv) {
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-    return arguments;
-}
+bool RawCommandLine(std::string&) { return false; }
 
 void StartProcess() {
     // A standard descriptor that is not open would be the first file opened,
     // and the console would be written into a request file: each is opened
     // on /dev/null instead, a console that swallows everything.
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-            const int none = open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
-            if (none >= 0 && none != fd) {
-                dup2(none, fd);
-                close(none);
+    pollfd standard[] = {{STDIN_FILENO, 0, 0}, {STDOUT_FILENO, 0, 0}, {STDERR_FILENO, 0, 0}};
+    if (poll(standard, 3, 0) > 0)
+        for (const pollfd& fd : standard)
+            if ((fd.revents & POLLNVAL) != 0) {
+                const int none = open("/dev/null", fd.fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+                if (none >= 0 && none != fd.fd) {
+                    dup2(none, fd.fd);
+                    close(none);
+                }
             }
-        }
-    quietConsole = open("/dev/null", O_WRONLY | O_CLOEXEC);
     // A reader that goes away must not end the job half-done.
     std::signal(SIGPIPE, SIG_IGN);
 }
@@ -339,17 +277,21 @@ void HoldInterrupts() {
     hold.sa_flags = 0;  // not restarted: a write blocked on the console returns
     waitingInterrupt = 0;
     for (std::size_t i = 0; i < kInterruptCount; ++i) {
-        sigaction(kInterrupts[i], nullptr, &interruptsBefore[i]);
+        sigaction(kInterrupts[i], &hold, &interruptsBefore[i]);
         // An interrupt the caller chose to ignore (nohup, a background job) stays ignored.
-        interruptHeld[i] = interruptsBefore[i].sa_handler != SIG_IGN;
-        if (interruptHeld[i]) sigaction(kInterrupts[i], &hold, nullptr);
+        if (interruptsBefore[i].sa_handler == SIG_IGN) sigaction(kInterrupts[i], &interruptsBefore[i], nullptr);
     }
 }
 
 void ReleaseInterrupts() {
     for (std::size_t i = 0; i < kInterruptCount; ++i)
-        if (interruptHeld[i]) sigaction(kInterrupts[i], &interruptsBefore[i], nullptr);
+        if (interruptsBefore[i].sa_handler != SIG_IGN) sigaction(kInterrupts[i], &interruptsBefore[i], nullptr);
     const int signal = waitingInterrupt;
+    waitingInterrupt = 0;
+    // One that came while an ignored interrupt's own disposition was being
+    // put back is ignored too.
+    for (std::size_t i = 0; i < kInterruptCount; ++i)
+        if (kInterrupts[i] == signal && interruptsBefore[i].sa_handler == SIG_IGN) return;
     if (signal == 0) return;
     // Ended as that interrupt ends a program, so that the shell sees it.
     std::raise(signal);
@@ -399,4 +341,4 @@ void Pause(int milliseconds) {
     }
 }
 
-}  // namespace platform
+}  // namespace TOLVEX_PLATFORM

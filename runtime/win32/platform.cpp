@@ -8,10 +8,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "runtime/command_line.hpp"
 #include "runtime/platform.hpp"
 
-namespace platform {
+namespace TOLVEX_PLATFORM {
 namespace {
 
 HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
@@ -140,11 +139,6 @@ int FileSetEnd(Handle handle) { return Result(SetEndOfFile(ToHandle(handle))); }
 
 int FileClose(Handle handle) { return Result(CloseHandle(ToHandle(handle))); }
 
-bool FileIsDevice(Handle handle) {
-    const DWORD type = GetFileType(ToHandle(handle));
-    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
-}
-
 int FileDelete(std::string_view path) { return Result(DeleteFileA(std::string(path).c_str())); }
 
 std::string RealFile(std::string_view path) { return std::string(path); }
@@ -214,11 +208,10 @@ std::string ProgramPath() {
 // The raw command line, not argv: the C runtime's own split treats quotes and
 // backslashes differently from the program's rule. It is taken in UTF-16 so
 // that a character the ANSI code page cannot hold is seen (AnsiText).
-std::vector<std::string> Arguments(int, char**) {
-    const wchar_t* line = GetCommandLineW();
-    std::vector<std::string> tokens = SplitCommandLine(AnsiText(line, static_cast<int>(std::wcslen(line))));
-    if (!tokens.empty()) tokens.erase(tokens.begin());
-    return tokens;
+bool RawCommandLine(std::string& line) {
+    const wchar_t* wide = GetCommandLineW();
+    line = AnsiText(wide, static_cast<int>(std::wcslen(wide)));
+    return true;
 }
 
 namespace {
@@ -295,4 +288,4 @@ int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 
 void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
-}  // namespace platform
+}  // namespace TOLVEX_PLATFORM

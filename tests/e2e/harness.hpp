@@ -76,8 +76,6 @@ private:
     std::string program_;  // its path on disk
 };
 
-
-
 // A run in progress: its output is read only when asked for, so a run can be
 // held at a full pipe, answered at its prompt, or sent a signal meanwhile.
 class Running {

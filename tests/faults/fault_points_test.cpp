@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "front/console.hpp"
+#include "config/console_texts.hpp"
 #include "support/scratch.hpp"
 
 namespace fs = std::filesystem;

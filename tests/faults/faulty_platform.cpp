@@ -15,8 +15,7 @@
 #include <map>
 #include <string>
 
-#include "platform_system.hpp"
-#include "runtime/platform.hpp"
+#include "runtime/platform.hpp"  // compiled with TOLVEX_PLATFORM=platform_system: the real operations
 
 namespace {
 
@@ -57,8 +56,8 @@ struct Recorder {
     }
 
     std::string NameOf(platform::Handle handle) const {
-        if (handle == platform::StandardOutput()) return "<standard output>";
-        if (handle == platform::StandardInput()) return "<standard input>";
+        if (handle == platform_system::StandardOutput()) return "<standard output>";
+        if (handle == platform_system::StandardInput()) return "<standard input>";
         const auto it = names.find(handle);
         return it != names.end() ? it->second : "<handle " + std::to_string(handle) + ">";
     }
@@ -104,18 +103,6 @@ std::string Hex(const char* data, int size) {
         hex += kDigits[byte & 15];
     }
     return hex;
-}
-
-platform_system::Access Real(platform::Access access) {
-    switch (access) {
-        case platform::Access::Read:
-            return platform_system::Access::Read;
-        case platform::Access::Append:
-            return platform_system::Access::Append;
-        case platform::Access::ReadWrite:
-            break;
-    }
-    return platform_system::Access::ReadWrite;
 }
 
 // An operation on a path: fails with `error`, or runs for real.
@@ -167,7 +154,7 @@ int Writing(const char* name, platform::Handle handle, std::string_view bytes, W
 namespace platform {
 
 int FileOpen(std::string_view path, Access access, Handle& handle) {
-    return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, Real(access), handle); });
+    return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, access, handle); });
 }
 
 int FileCreate(std::string_view path, Handle& handle) {
@@ -176,7 +163,7 @@ int FileCreate(std::string_view path, Handle& handle) {
 
 int FileCreateNew(std::string_view path, Access access, Handle& handle) {
     return Opening("create-new", path, handle,
-                   [&] { return platform_system::FileCreateNew(path, Real(access), handle); });
+                   [&] { return platform_system::FileCreateNew(path, access, handle); });
 }
 
 bool MeansAlreadyExists(int error) { return platform_system::MeansAlreadyExists(error); }
@@ -220,8 +207,6 @@ int FileClose(Handle handle) {
     return real;
 }
 
-bool FileIsDevice(Handle handle) { return platform_system::FileIsDevice(handle); }
-
 std::string RealFile(std::string_view path) { return platform_system::RealFile(path); }
 
 int FileDelete(std::string_view path) {
@@ -254,18 +239,12 @@ int MakeDirectory(std::string_view path) {
     return OnPath("make-directory", path, EACCES, [&] { return platform_system::MakeDirectory(path); });
 }
 
-Date LocalDate() {
-    const platform_system::Date d = platform_system::LocalDate();
-    return {d.year, d.month, d.day, d.dayOfWeek};
-}
+Date LocalDate() { return platform_system::LocalDate(); }
 
-Time LocalTime() {
-    const platform_system::Time t = platform_system::LocalTime();
-    return {t.hour, t.minute, t.second, t.hundredths};
-}
+Time LocalTime() { return platform_system::LocalTime(); }
 
 std::string ProgramPath() { return platform_system::ProgramPath(); }
-std::vector<std::string> Arguments(int argc, char** argv) { return platform_system::Arguments(argc, argv); }
+bool RawCommandLine(std::string& line) { return platform_system::RawCommandLine(line); }
 void StartProcess() { platform_system::StartProcess(); }
 void HoldInterrupts() { platform_system::HoldInterrupts(); }
 void ReleaseInterrupts() { platform_system::ReleaseInterrupts(); }
@@ -277,11 +256,10 @@ void EndProcess(unsigned code) {
 
 int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
     Recorder& faults = Faults();
-    const auto real = origin == TextOrigin::Own ? platform_system::TextOrigin::Own : platform_system::TextOrigin::User;
     std::size_t shown = 0;
     const int result = Writing(
         "console-write", handle, text,
-        [&](std::string_view bytes) { return platform_system::ConsoleWrite(handle, bytes, real); }, shown);
+        [&](std::string_view bytes) { return platform_system::ConsoleWrite(handle, bytes, origin); }, shown);
     // What the console did not show, and where, so that a test can tell a
     // lost console line from a run that ended early.
     faults.consoleBytes += static_cast<long>(shown);

@@ -4,9 +4,9 @@
 #include "config/configuration.hpp"
 #include "config/text_helpers.hpp"
 #include "front/addresses.hpp"
-#include "front/run_stop.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "outbound/paths.hpp"
+#include "runtime/standard_files.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::string_view> parts = Parts(AsText(data, size), '\0', 3);

@@ -3,11 +3,11 @@
 // outbound names of a few addresses and a log line.
 #include "config/configuration.hpp"
 #include "front/addresses.hpp"
-#include "front/run_stop.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
 #include "outbound/paths.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/standard_files.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     memory_platform::Reset();

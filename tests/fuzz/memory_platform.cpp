@@ -125,8 +125,6 @@ int FileSetEnd(Handle handle) {
 
 int FileClose(Handle handle) { return Memory().open.erase(handle) == 1 ? 0 : EBADF; }
 
-bool FileIsDevice(Handle) { return false; }
-
 int FileDelete(std::string_view path) {
     const auto it = Memory().files.find(path);
     if (it == Memory().files.end()) return ENOENT;
@@ -156,7 +154,7 @@ Date LocalDate() { return {2026, 12, 7, 1}; }
 Time LocalTime() { return {21, 5, 9, 0}; }
 
 std::string ProgramPath() { return "\\FIDO\\TOLVEX.EXE"; }
-std::vector<std::string> Arguments(int argc, char** argv) { return {argv + std::min(argc, 1), argv + argc}; }
+bool RawCommandLine(std::string&) { return false; }
 void StartProcess() {}
 void HoldInterrupts() {}
 void ReleaseInterrupts() {}

@@ -6,11 +6,11 @@
 #include "config/configuration.hpp"
 #include "config/text_helpers.hpp"
 #include "front/requests.hpp"
-#include "front/run_stop.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
 #include "outbound/request_files.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/standard_files.hpp"
 
 namespace {
 

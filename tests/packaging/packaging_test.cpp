@@ -21,6 +21,7 @@
 #include <string_view>
 #include <vector>
 
+#include "generated/version.hpp"
 #include "support/console_bytes.hpp"
 #include "support/scratch.hpp"
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "generated/version.hpp"
+
 inline std::string Crlf(const std::vector<std::string>& lines) {
     std::string text;
     for (const std::string& line : lines) text += line + "\r\n";

@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "front/run_stop.hpp"
+#include "runtime/standard_files.hpp"
 
 // The first line of the stop that `phase` ends with, or "(no stop)".
 inline std::string StopLine(const std::function<void()>& phase) {

@@ -1,10 +1,9 @@
 // The driver: start-up, then the phases in their fixed order. Every stop ends
 // here with its message and exit code 0.
 #include "config/configuration.hpp"
+#include "config/console_texts.hpp"
 #include "front/addresses.hpp"
-#include "front/console.hpp"
 #include "front/requests.hpp"
-#include "front/run_stop.hpp"
 #include "front/startup.hpp"
 #include "outbound/log.hpp"
 #include "outbound/paths.hpp"
@@ -12,6 +11,7 @@
 #include "runtime/command_line.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/platform.hpp"
+#include "runtime/standard_files.hpp"
 #include "runtime/text_file.hpp"
 
 namespace {
@@ -36,7 +36,7 @@ void RunJob(const CommandLine& args, TextFile& console, ActivityLog& log) {
 
 int main(int argc, char** argv) {
     platform::StartProcess();
-    const CommandLine args{platform::ProgramPath(), platform::Arguments(argc, argv)};
+    const CommandLine args = ReadCommandLine(argc, argv);
     TextFile& console = StandardOutput();
     ActivityLog log;
     try {

@@ -7,12 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
-#ifndef TOLVEX_VERSION
-#define TOLVEX_VERSION "0.5.8"
-#endif
-#ifndef TOLVEX_RELEASE_DATE
-#define TOLVEX_RELEASE_DATE "2026-12-07"
-#endif
+#include "generated/version.hpp"
 
 // A console text in CP866, made from its UTF-8 spelling when the program is
 // compiled; a character outside ASCII and the Cyrillic letters does not compile.

@@ -1,11 +1,21 @@
-// The one way a phase ends the run early: it throws the line(s) to print, and
-// main prints them and ends with exit code 0.
+// The two files that exist from start-up to the end of the run, and the end
+// of the run: the stop a phase throws, which main catches, prints and ends
+// with EndRun and exit code 0.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "runtime/text_file.hpp"
+
+TextFile& StandardInput();
+TextFile& StandardOutput();
+
+// Closes standard input and output, then ends the process with the exit code.
+[[noreturn]] void EndRun(unsigned code);
+
+// The one way a phase ends the run early: it throws the line(s) to print.
 struct RunStop {
     std::vector<std::string> lines;
     bool ownText = true;  // no user input in the lines: shown in the terminal's character set

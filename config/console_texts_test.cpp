@@ -1,5 +1,5 @@
 // The console texts reach the console as these exact bytes.
-#include "front/console.hpp"
+#include "config/console_texts.hpp"
 
 #include <gtest/gtest.h>
 

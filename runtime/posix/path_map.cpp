@@ -1,0 +1,160 @@
+// Finding the program's paths on a POSIX file system, each folder once a run.
+#include "runtime/posix/path_map.hpp"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+namespace path_map {
+namespace {
+
+struct Folder {
+    bool listed = false;               // its entries were read, or it was made empty by the run
+    std::vector<std::string> entries;  // while listed: every entry but "." and ".."
+};
+
+struct Known {
+    std::map<std::string, std::string> components;  // folder, NUL, name as asked -> name found ("" for none)
+    std::map<std::string, Folder> folders;           // what is known of a folder, by its mapped path
+};
+
+Known& Cache() {
+    static Known known;
+    return known;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerChar(a[i]) != LowerChar(b[i])) return false;
+    return true;
+}
+
+std::string Lower(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = LowerChar(c);
+    return lower;
+}
+
+std::string Join(const std::string& folder, std::string_view name) {
+    if (folder.empty()) return std::string(name);
+    if (folder.back() == '/') return folder + std::string(name);
+    return folder + "/" + std::string(name);
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+std::string NameOf(const std::string& mapped) { return mapped.substr(mapped.rfind('/') + 1); }
+
+// The entries of a folder that can be read; false when it cannot.
+bool List(const std::string& folder, std::vector<std::string>& entries) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") entries.emplace_back(name);
+    }
+    closedir(dir);
+    return true;
+}
+
+// Of a folder's entries, the one that stands for `name`: its lower-case
+// spelling, the name as given, or the first that matches it in byte order.
+std::string Pick(const std::vector<std::string>& entries, std::string_view name) {
+    const std::string lower = Lower(name);
+    std::string first;
+    for (const std::string& entry : entries) {
+        if (entry == lower) return lower;
+        if (!SameIgnoringCase(entry, name)) continue;
+        if (entry == name || first.empty() || (first != name && entry < first)) first = entry;
+    }
+    return first;
+}
+
+std::string Lookup(const std::string& folder, std::string_view name) {
+    Folder& known = Cache().folders[folder];
+    if (!known.listed) {
+        // Found in one of its two likely spellings, a name costs one or two
+        // probes; only a name in neither has the folder read.
+        const std::string lower = Lower(name);
+        if (Exists(Join(folder, lower))) return lower;
+        if (lower != name && Exists(Join(folder, name))) return std::string(name);
+        if (!List(folder, known.entries)) return {};
+        known.listed = true;
+    }
+    return Pick(known.entries, name);
+}
+
+std::string FindEntry(const std::string& folder, std::string_view name, bool isFolder) {
+    if (name == "." || name == "..") return std::string(name);
+    if (!isFolder) return Lookup(folder, name);
+    std::string key = folder;
+    key.append(1, '\0').append(name);
+    const auto it = Cache().components.find(key);
+    if (it != Cache().components.end()) return it->second;
+    std::string found = Lookup(folder, name);
+    Cache().components.emplace(std::move(key), found);
+    return found;
+}
+
+// Forgets what was found for the names of a folder that match `name`.
+void ForgetComponents(const std::string& folder, std::string_view name) {
+    std::map<std::string, std::string>& components = Cache().components;
+    const std::string prefix = folder + std::string(1, '\0');
+    for (auto it = components.lower_bound(prefix); it != components.end() && it->first.starts_with(prefix);)
+        it = SameIgnoringCase(std::string_view(it->first).substr(prefix.size()), name) ? components.erase(it) : ++it;
+}
+
+}  // namespace
+
+char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+std::string FolderOf(const std::string& mapped) {
+    const std::size_t slash = mapped.rfind('/');
+    if (slash == std::string::npos) return {};
+    return slash == 0 ? "/" : mapped.substr(0, slash);
+}
+
+std::string MapPath(std::string_view path, Purpose purpose) {
+    std::string mapped = (!path.empty() && (path.front() == '\\' || path.front() == '/')) ? "/" : "";
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = path.size();
+        const std::string_view name = path.substr(start, end - start);
+        const bool last = end == path.size();
+        if (!name.empty()) {
+            std::string found = FindEntry(mapped, name, !last);
+            if (found.empty()) found = last && purpose == Purpose::Create ? Lower(name) : std::string(name);
+            mapped = Join(mapped, found);
+        }
+        start = end + 1;
+    }
+    return mapped;
+}
+
+void NoteMade(const std::string& mapped, bool folder) {
+    const std::string parent = FolderOf(mapped);
+    const std::string name = NameOf(mapped);
+    const auto it = Cache().folders.find(parent);
+    if (it != Cache().folders.end() && it->second.listed) it->second.entries.push_back(name);
+    ForgetComponents(parent, name);
+    if (folder) Cache().folders[mapped] = Folder{true, {}};
+}
+
+void NoteRemoved(const std::string& mapped) {
+    const std::string parent = FolderOf(mapped);
+    const std::string name = NameOf(mapped);
+    const auto it = Cache().folders.find(parent);
+    if (it != Cache().folders.end()) std::erase(it->second.entries, name);
+    ForgetComponents(parent, name);
+    Cache().folders.erase(mapped);
+}
+
+}  // namespace path_map
