@@ -1,0 +1,57 @@
+// Mapping the program's paths onto a POSIX file system.
+#include "runtime/posix/path_map.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/scratch.hpp"
+
+namespace {
+
+using path_map::MapPath;
+using path_map::Purpose;
+
+TEST(PathMap, FindsEachComponentByTheRuleOfItsSpellings) {
+    const ScratchDir dir;
+    for (const char* folder : {"a/b", "lower", "LOWER", "Given", "GIVEN", "Mixed"}) dir.MakeDir(folder);
+    dir.Write("a/b/c.txt", "");
+    const std::string d = dir.Path();
+    struct Case {
+        std::string path;
+        Purpose purpose;
+        std::string mapped;
+    };
+    const Case cases[] = {
+        {d + "/a/b/c.txt", Purpose::Use, d + "/a/b/c.txt"},            // exact
+        {d + "\\A\\B\\C.TXT", Purpose::Use, d + "/a/b/c.txt"},          // whatever the case, "\" separating
+        {d + "\\a/B\\c.txt", Purpose::Use, d + "/a/b/c.txt"},           // both separators
+        {d + "/LOWER/x", Purpose::Use, d + "/lower/x"},                 // the lower-case spelling first
+        {d + "/Given/x", Purpose::Use, d + "/Given/x"},                 // then the one given
+        {d + "/gIVEN/x", Purpose::Use, d + "/GIVEN/x"},                 // then the first in byte order
+        {d + "/MIXED/x", Purpose::Use, d + "/Mixed/x"},                 // the only match
+        {d + "/NEW/File.TXT", Purpose::Use, d + "/NEW/File.TXT"},       // missing: as given
+        {d + "/A/NEW.REQ", Purpose::Create, d + "/a/new.req"},          // created: its name in lower case
+        {d + "/NOPE/X.REQ", Purpose::Create, d + "/NOPE/x.req"},        // only its own name
+        {"\\", Purpose::Use, "/"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(MapPath(c.path, c.purpose), c.mapped) << c.path;
+}
+
+// A folder found missing, or listed, once in a run is not looked at again;
+// what the run itself makes there is found all the same.
+TEST(PathMap, WhatTheRunMakesIsFoundInFoldersItKnows) {
+    const ScratchDir dir;
+    const std::string d = dir.Path();
+    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/OUT/11F80024.REQ");
+    const std::string out = MapPath(d + "/OUT", Purpose::Create);
+    ASSERT_EQ(mkdir(out.c_str(), 0777), 0);
+    path_map::NoteMade(out, true);
+    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Create), d + "/out/11f80024.req");
+    dir.Write("out/11f80024.req", "");
+    path_map::NoteMade(d + "/out/11f80024.req", false);
+    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11f80024.req");
+    path_map::NoteRemoved(d + "/out/11f80024.req");
+    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11F80024.REQ");
+}
+
+}  // namespace
