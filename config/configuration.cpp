@@ -25,25 +25,44 @@ namespace {
 // The configuration and list files are only read: readable is enough.
 constexpr platform::Access kReadOnly = platform::Access::Read;
 
-BoundedString ChooseConfigFile(const CommandLine& args, const Program& program, Settings& settings) {
+// The configuration file a run reads, and where its items begin: after the
+// configuration option, when it is given.
+struct ConfigChoice {
+    BoundedString path;
+    int firstItemIndex = 1;
+};
+
+ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     const BoundedString first = args.ArgAt(1);
     if (FindText("/c:", first.View()) > 0 || FindText("/C:", first.View()) > 0) {
         if (args.ArgCount() == 1) ShowUsage();
         const BoundedString path = CopyText(first.View(), 4, 255);
         if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
-        settings.FirstItemIndex = 2;
-        return path;
+        return {path, 2};
     }
     const BoundedString beside = Join(program.ProgramDir.View(), "\\", program.ConfigName.View());
-    if (FileExists(beside.View(), kReadOnly)) return beside;
+    if (FileExists(beside.View(), kReadOnly)) return {beside};
     const BoundedString fallback = Join(program.ProgramDir.View(), "\\tolvex.cfg");
-    if (FileExists(fallback.View(), kReadOnly)) return fallback;
+    if (FileExists(fallback.View(), kReadOnly)) return {fallback};
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }
 
-// The line without its first `count` characters, whatever they are.
-BoundedString ValueAfter(BoundedString line, int count) {
-    DeleteText(line, 1, count);
+// The keywords, each with the blank that must follow it, in the order they
+// are tried.
+constexpr std::string_view kLog = "LOG ";
+constexpr std::string_view kDefaultNet = "DEFAULTNET ";
+constexpr std::string_view kDefaultNode = "DEFAULTNODE ";
+constexpr std::string_view kOutbound = "OUTBOUND ";
+constexpr std::string_view kDefaultOutbound = "DEFAULTOUTBOUND ";
+constexpr std::string_view kCheckDupes = "CHECKDUPES ";
+constexpr std::string_view kCreateClo = "CREATECLO ";
+constexpr std::string_view kZone = "ZONE ";
+
+// A keyword's value: the line without as many characters as the keyword and
+// its blank have, whatever those characters are (the keyword may stand
+// further in).
+BoundedString ValueAfter(BoundedString line, std::string_view keyword) {
+    DeleteText(line, 1, static_cast<int>(keyword.size()));
     return line;
 }
 
@@ -64,32 +83,35 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
     line = UpperCase(line);
     const std::string_view v = line.View();
     if (FindText("COMPLETE.", v) > 0) return false;
-    if (FindText("LOG ", v) > 0) {
-        OpenLog(log, StripSpaces(ValueAfter(line, 4)).View());
-    } else if (FindText("DEFAULTNET ", v) > 0) {
-        settings.DefaultNet = StripSpaces(ValueAfter(line, 11));
-    } else if (FindText("DEFAULTNODE ", v) > 0) {
-        const BoundedString node = NormalizeLine(ValueAfter(line, 12));
+    if (FindText(kLog, v) > 0) {
+        OpenLog(log, StripSpaces(ValueAfter(line, kLog)).View());
+    } else if (FindText(kDefaultNet, v) > 0) {
+        settings.DefaultNet = StripSpaces(ValueAfter(line, kDefaultNet));
+    } else if (FindText(kDefaultNode, v) > 0) {
+        const BoundedString node = NormalizeLine(ValueAfter(line, kDefaultNode));
         settings.DefaultNode = node;
         settings.DefaultNodeTooLong = node.Length() > settings.DefaultNode.kCapacity;
-    } else if (FindText("OUTBOUND ", v) > 0 && line.First() == 'O') {
-        settings.Outbound = StripSpaces(ValueAfter(line, 9));
+    } else if (FindText(kOutbound, v) > 0 && line.First() == 'O') {
+        // Only at the start of its line: DEFAULTOUTBOUND holds it too.
+        settings.Outbound = StripSpaces(ValueAfter(line, kOutbound));
         settings.OutboundSet = true;
-    } else if (FindText("DEFAULTOUTBOUND ", v) > 0) {
-        settings.DefaultOutbound = StripSpaces(ValueAfter(line, 16));
-    } else if (FindText("CHECKDUPES ", v) > 0) {
-        if (StripSpaces(ValueAfter(line, 11)) == "YES") settings.CheckDupes = true;
-    } else if (FindText("CREATECLO ", v) > 0) {
-        if (StripSpaces(ValueAfter(line, 10)) == "YES") settings.CreateClo = true;
-    } else if (FindText("ZONE ", v) > 0) {
-        AddZone(NormalizeLine(ValueAfter(line, 5)), settings);
+    } else if (FindText(kDefaultOutbound, v) > 0) {
+        settings.DefaultOutbound = StripSpaces(ValueAfter(line, kDefaultOutbound));
+    } else if (FindText(kCheckDupes, v) > 0) {
+        if (StripSpaces(ValueAfter(line, kCheckDupes)) == "YES") settings.CheckDupes = true;
+    } else if (FindText(kCreateClo, v) > 0) {
+        if (StripSpaces(ValueAfter(line, kCreateClo)) == "YES") settings.CreateClo = true;
+    } else if (FindText(kZone, v) > 0) {
+        AddZone(NormalizeLine(ValueAfter(line, kZone)), settings);
     }
     return true;
 }
 
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
     Settings settings;
-    const BoundedString path = ChooseConfigFile(args, program, settings);
+    const ConfigChoice choice = ChooseConfigFile(args, program);
+    const BoundedString& path = choice.path;
+    settings.FirstItemIndex = choice.firstItemIndex;
     settings.ConfigPath = path;
     TextFile config(path.View());
     config.OpenRead();
@@ -99,10 +121,7 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
         if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
     // A configuration that could not be read to its end would run the job on
     // half its settings.
-    const bool readFailed = TakeIoError() != 0;
-    if (config.IsOpen()) config.Close();
-    TakeIoError();
-    if (readFailed) StopRunNaming(text::kUnableToOpen, path.View());
+    if (!config.CloseAfterReading()) StopRunNaming(text::kUnableToOpen, path.View());
     // Cut to its 30 characters, the value would name other nodes.
     if (settings.DefaultNodeTooLong) StopRun(text::kDefaultNodeTooLong);
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')

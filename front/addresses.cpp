@@ -59,6 +59,16 @@ private:
 
 bool IsAddressCharacter(char c) { return (c >= '0' && c <= '9') || c == ':' || c == '/' || c == '.' || c == ' '; }
 
+// A blank or the end of the text closes the field in hand: the node, or the
+// point once a "." has been met.
+void CloseField(NodeAddress& slot, DigitRun& run, bool& pointPending) {
+    if (pointPending)
+        slot.point = run.Take();
+    else
+        slot.node = run.Take();
+    pointPending = false;
+}
+
 }  // namespace
 
 NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults) {
@@ -81,29 +91,18 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
             slot.node = run.Empty() ? defaults.defaultNode : run.Take();
             pointPending = true;
         }
-        if (c == ' ') {
-            if (!pointPending) {
-                slot.node = run.Take();
-            } else {
-                slot.point = run.Take();
-                pointPending = false;
-            }
-        }
+        if (c == ' ') CloseField(slot, run, pointPending);
+        // Only a blank between two other characters starts the next address:
+        // the normalised text keeps a double blank where a lone "/" stood
+        // between blanks ("36 / 37" is one address, node 37), and a blank at
+        // the very start where it began with "/" and a blank ("/ 36" is two).
         const bool spaceBefore = i > 1 && normal.At(i - 1) == ' ';
         const bool spaceAfter = i < length && normal.At(i + 1) == ' ';
         if (c == ' ' && !spaceBefore && !spaceAfter) {
             if (static_cast<int>(list.nodes.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
             list.nodes.push_back(defaults.slot);
         }
-        if (i == length) {
-            NodeAddress& last = list.nodes.back();
-            if (!pointPending) {
-                last.node = run.Take();
-            } else {
-                last.point = run.Take();
-                pointPending = false;
-            }
-        }
+        if (i == length) CloseField(list.nodes.back(), run, pointPending);
         if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
     }
     // Net and node are 16-bit in FidoNet and in the outbound's file names: a

@@ -34,6 +34,12 @@ Requests AskForRequests(const Settings& settings, TextFile& input, TextFile& con
 
 bool IsAddressItem(std::string_view item) { return item.find('/') != std::string_view::npos || (!item.empty() && item[0] == '.'); }
 
+int FirstAddressItem(const CommandLine& args, int first) {
+    for (int i = first; i <= args.ArgCount(); ++i)
+        if (IsAddressItem(args.ArgAt(i).View())) return i;
+    return args.ArgCount() + 1;
+}
+
 void AppendListFile(std::string_view name, Requests& requests) {
     if (!FileExists(name, platform::Access::Read)) StopRunNaming(text::kUnableToOpen, name);
     TextFile list(name);
@@ -47,10 +53,7 @@ void AppendListFile(std::string_view name, Requests& requests) {
         CurrentLine(requests).Append(v.substr(0, v.find(' ')));
     }
     // A list that could not be read to its end would lose requests unseen.
-    const bool readFailed = TakeIoError() != 0;
-    list.Close();
-    TakeIoError();
-    if (readFailed) StopRunNaming(text::kUnableToOpen, name);
+    if (!list.CloseAfterReading()) StopRunNaming(text::kUnableToOpen, name);
     CurrentLine(requests).Append(' ');
 }
 
@@ -60,19 +63,15 @@ Requests GatherRequests(const CommandLine& args, const Settings& settings, TextF
     if (last == first && args.ArgAt(first) == "/") return AskForRequests(settings, input, console);
 
     Requests requests;
-    int fileItemsEnd = last + 1;
-    for (int i = first; i <= last; ++i) {
-        if (IsAddressItem(args.ArgAt(i).View())) {
-            for (int j = i; j <= last; ++j) requests.NodeString.Append(args.ArgAt(j).View()).Append(' ');
-            fileItemsEnd = i;
-            break;
-        }
-        if (i == last) {
-            if (settings.DefaultNode.Empty()) StopRun(text::kNoAddressItem);
-            requests.NodeString = settings.DefaultNode;
-        }
+    const int addresses = FirstAddressItem(args, first);
+    if (addresses <= last) {
+        for (int i = addresses; i <= last; ++i) requests.NodeString.Append(args.ArgAt(i).View()).Append(' ');
+    } else {
+        // Every item is a file: they are requested from DEFAULTNODE.
+        if (settings.DefaultNode.Empty()) StopRun(text::kNoAddressItem);
+        requests.NodeString = settings.DefaultNode;
     }
-    for (int i = first; i < fileItemsEnd; ++i) {
+    for (int i = first; i < addresses; ++i) {
         const BoundedString item = args.ArgAt(i);
         BreakLongLine(requests);
         if (!item.Empty() && item.First() == '@')

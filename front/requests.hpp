@@ -32,3 +32,7 @@ void CheckRequestList(const Requests& requests);
 
 // An item that holds "/" or begins with "." starts the addresses.
 bool IsAddressItem(std::string_view item);
+
+// The position of the first address item from `first` on; one past the last
+// item when there is none.
+int FirstAddressItem(const CommandLine& args, int first);

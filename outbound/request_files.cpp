@@ -60,9 +60,7 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
     // Lines after a ^Z in the middle are requests all the same to a mailer
     // that reads to the end: such a file is only added to, never rewritten.
     const bool textAfterEndMark = old.TextAfterEndMark();
-    const bool readFailed = TakeIoError() != 0;
-    if (old.IsOpen()) old.Close();
-    TakeIoError();
+    const bool readFailed = !old.CloseAfterReading();
 
     std::string content;
     bool repeats = false;
@@ -94,40 +92,61 @@ void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
     StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }
 
+namespace {
+
+// Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
+// asks for it, or creates it when it is missing. A request file that is
+// there but cannot be opened is reported, never emptied.
+void OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextFile& request, RequestFileLines& existing) {
+    if (FileExists(target.RequestFile)) {
+        if (checkDupes) CleanRequestFile(target, existing);
+        request.OpenAppend();
+    } else {
+        request.CreateNew();
+    }
+    if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
+}
+
+// The log line, the line in the request file, then the console line: the
+// console shows only what the file holds.
+void WriteRequestLine(std::string_view wanted, std::string_view address, TextFile& request, ActivityLog& log,
+                      TextFile& console) {
+    WriteLogLine(log, wanted, address);
+    request.WriteLine(wanted);
+    if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
+    console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
+}
+
+void CloseRequestFile(TextFile& request) {
+    request.Close();
+    if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
+}
+
+}  // namespace
+
+std::vector<std::string> RequestTexts(const Requests& requests) {
+    std::vector<std::string> texts;
+    for (const BoundedString& line : requests.RequestList)
+        for (const std::string& word : WordsOf(NormalizeLine(line)))
+            // Two blanks in a row leave an empty word, which names nothing.
+            if (!word.empty()) texts.push_back(RequestText(BoundedString(word)).Str());
+    return texts;
+}
+
 void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const Requests& requests,
                    const Settings& settings, ActivityLog& log, TextFile& console) {
     // Held until the request file is closed, and given back at any stop.
     const BusyFlag flag(target, node);
     if (settings.CreateClo) TouchFlowFile(target.FlowFile);
-
     RequestFileLines existing;
     TextFile request(target.RequestFile);
-    if (FileExists(target.RequestFile)) {
-        if (settings.CheckDupes) CleanRequestFile(target, existing);
-        request.OpenAppend();
-    } else {
-        // A request file that is there but cannot be opened is reported, never emptied.
-        request.CreateNew();
+    OpenRequestFile(target, settings.CheckDupes, request, existing);
+    const std::string address = PrintedForm(node);
+    for (const std::string& wanted : RequestTexts(requests)) {
+        if (settings.CheckDupes && existing.Holds(wanted))
+            console.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
+        else
+            WriteRequestLine(wanted, address, request, log, console);
     }
-    if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
-
-    const std::string printed = PrintedForm(node);
-    const std::string from = std::string(text::kRequestedFrom) + printed;
-    for (const BoundedString& line : requests.RequestList) {
-        for (const std::string& word : WordsOf(NormalizeLine(line))) {
-            // Two blanks in a row leave an empty word, which names nothing.
-            if (word.empty()) continue;
-            const BoundedString wanted = RequestText(BoundedString(word));
-            if (settings.CheckDupes && existing.present.count(wanted.View()) != 0) {
-                console.WriteLine(std::string(" ").append(wanted.View()).append(text::kAlreadyExists));
-                continue;
-            }
-            WriteLogLine(log, wanted.View(), printed);
-            request.WriteLine(wanted.View());
-            if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
-            console.WriteLine(std::string(" ").append(wanted.View()).append(from));
-        }
-    }
-    request.Close();
-    if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
+    CloseRequestFile(request);
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <vector>
 
 #include "config/activity_log.hpp"
 #include "config/configuration.hpp"
@@ -22,8 +23,19 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
 // A file word as a request line: the first "!!" becomes " !".
 BoundedString RequestText(BoundedString word);
 
+// Every request line of the request list, in order: the words of each line,
+// each as RequestText makes it.
+std::vector<std::string> RequestTexts(const Requests& requests);
+
 // The lines a request file holds: the text as read, and a view of each line.
+// The set holds views into the text, so it is not copied.
 struct RequestFileLines {
+    RequestFileLines() = default;
+    RequestFileLines(const RequestFileLines&) = delete;
+    RequestFileLines& operator=(const RequestFileLines&) = delete;
+
+    bool Holds(std::string_view line) const { return present.count(line) != 0; }
+
     std::string text;
     std::unordered_set<std::string_view> present;
 };

@@ -158,6 +158,13 @@ void TextFile::Close() {
     owned_ = false;
 }
 
+bool TextFile::CloseAfterReading() {
+    const bool complete = TakeIoError() == 0;
+    if (IsOpen()) Close();
+    TakeIoError();
+    return complete;
+}
+
 void TextFile::Fail(int error) {
     // The console's failures are not the run's: the files are still written.
     if (!console_) SetIoError(error);

@@ -40,6 +40,9 @@ public:
     // under a name of this process's own; Name() tells which.
     void CreateTemporaryBeside(std::string_view path);
     void Close();  // closing a closed file is an error
+    // Closes a file that was read and tells whether it was read to its end
+    // without a failure. Leaves no I/O error pending: the text is in hand.
+    bool CloseAfterReading();
 
     // Right after OpenRead: skips a UTF-8 byte-order mark (EF BB BF); says
     // whether the text begins with a UTF-16 one (FF FE or FE FF), which no
