@@ -82,7 +82,8 @@ void TextFile::OpenAppend(Writers writers) {
     const int error = name_.empty() ? kFileNotBound : platform::FileOpen(name_, platform::Access::ReadWrite, handle);
     if (!Attach(error, handle, true, State::Writing)) return;
     CutEndMarks();
-    if (writers == Writers::One || IoErrorPending()) {
+    if (IoErrorPending()) return;
+    if (writers == Writers::One) {
         cutBack_ = true;
         return;
     }
@@ -112,7 +113,10 @@ void TextFile::CutEndMarks() {
         int got = 0;
         if (const int error = platform::FileSeek(handle_, end - wanted)) return SetIoError(error);
         if (const int error = platform::FileRead(handle_, tail.data(), wanted, got)) return SetIoError(error);
-        end -= wanted - got;  // a file that shrank meanwhile ends where the read ended
+        // Only this run writes a request file while its flag is held, and
+        // other runs only add to a log: a file that shrinks meanwhile is
+        // left as it is.
+        if (got < wanted) break;
         int text = got;
         while (text > 0 && tail[static_cast<std::size_t>(text - 1)] == kEndMark) --text;
         end -= got - text;
@@ -120,7 +124,6 @@ void TextFile::CutEndMarks() {
             last = tail[static_cast<std::size_t>(text - 1)];
             break;
         }
-        if (got == 0) break;
     }
     if (const int error = platform::FileSeek(handle_, end)) return SetIoError(error);
     if (end < size)
@@ -178,16 +181,17 @@ void TextFile::Put(std::string_view bytes, platform::TextOrigin origin) {
         if (const int error = platform::ConsoleWrite(handle_, bytes, origin)) Fail(error);
         return;
     }
+    const std::int64_t start = end_;
     while (!bytes.empty()) {
         const std::size_t piece = std::min<std::size_t>(bytes.size(), kLargestWrite);
         if (const int error = platform::FileWrite(handle_, bytes.data(), static_cast<int>(piece))) {
             // Part of the bytes may have reached the file: they are cut off
             // again, so that a request file never ends in half a line.
-            if (cutBack_ && platform::FileSeek(handle_, end_) == 0) platform::FileSetEnd(handle_);
+            if (cutBack_ && platform::FileSeek(handle_, start) == 0 && platform::FileSetEnd(handle_) == 0) end_ = start;
             return Fail(error);
         }
         bytes.remove_prefix(piece);
-        if (cutBack_) end_ += static_cast<std::int64_t>(piece);
+        end_ += static_cast<std::int64_t>(piece);
     }
 }
 
