@@ -47,10 +47,6 @@ void EndToEnd::SetUp() {
     if (build() == Build::Win32) TOLVEX_NEED(Win32Available(), "the Windows program or wine");
 }
 
-std::string BuildName(const ::testing::TestParamInfo<Build>& info) {
-    return info.param == Build::Posix ? "Posix" : "Win32";
-}
-
 Job::Job(Build build, std::string_view programName) : build_(build) {
     const std::string source = build == Build::Posix ? TOLVEX_POSIX_PROGRAM : TOLVEX_WIN32_PROGRAM;
     std::string name(programName);

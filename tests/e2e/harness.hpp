@@ -80,7 +80,5 @@ protected:
     Build build() const { return GetParam(); }
 };
 
-std::string BuildName(const ::testing::TestParamInfo<Build>& info);
-
 #define TOLVEX_BOTH_BUILDS(suite) \
-    INSTANTIATE_TEST_SUITE_P(Builds, suite, ::testing::Values(Build::Posix, Build::Win32), BuildName)
+    INSTANTIATE_TEST_SUITE_P(Builds, suite, ::testing::Values(Build::Posix, Build::Win32), ::testing::PrintToStringParamName())
