@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include "config/console_texts.hpp"
 #include "support/console_bytes.hpp"
 #include "support/scratch.hpp"
@@ -104,11 +106,20 @@ TEST(ApplyConfigLine, ZoneEntries) {
     EXPECT_EQ(StopLine([&] { Apply(r, {"ZONE 10 Y"}); }), " Error! Too many ZONE lines.");
 }
 
+// A later LOG line takes over; the log's lines carry the day it was opened.
 TEST(ApplyConfigLine, LaterLogLineTakesOver) {
     ScratchDir dir;
     Read r;
     dir.Write("old.log", "kept\r\n");
+    const auto today = [] {
+        const std::time_t now = std::time(nullptr);
+        const std::tm* local = std::localtime(&now);
+        return std::make_pair(local->tm_mday, local->tm_mon + 1);
+    };
+    const auto before = today();
     Apply(r, {"LOG " + dir.At("first.log"), "LOG " + dir.At("old.log")});
+    const auto opened = std::make_pair(r.log.LogDate.day, r.log.LogDate.month);
+    EXPECT_TRUE(opened == before || opened == today()) << opened.first << "/" << opened.second;
     EXPECT_TRUE(r.log.LogEnabled);
     r.log.LogFile.WriteLine("a line");
     CloseLog(r.log);

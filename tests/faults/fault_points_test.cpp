@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,22 @@ std::string UnwrittenWords(const Outcome& run) {
     return "";
 }
 
+// Whether the failed operation is a request file's write, or the closing of
+// a request file the run wrote to (its trace: a write since it was opened).
+bool RequestFileWriteFailed(const FaultReport& report) {
+    if (std::none_of(kAddresses.begin(), kAddresses.end(),
+                     [&](const Address& a) { return EndsWith(report.failedName, a.programName); }))
+        return false;
+    if (report.failedOperation == "write") return true;
+    bool written = false;
+    std::istringstream trace(report.trace);
+    for (std::string line; std::getline(trace, line) && std::atol(line.c_str()) < report.failedAt;)
+        for (const char* operation : {" open ", " create-new ", " write "})
+            if (line.find(operation + report.failedName + " ") != std::string::npos)
+                written = std::string_view(operation) == " write ";
+    return report.failedOperation == "close" && written;
+}
+
 // The invariants of one run, one assertion each. `clean` is what the run
 // without a fault left; empty for that run itself.
 void ExpectInvariants(const Outcome& run, const std::map<std::string, std::string>& clean) {
@@ -173,6 +190,10 @@ void ExpectInvariants(const Outcome& run, const std::map<std::string, std::strin
         << "a run that ends early names in its last line the file, folder or address it could not use, not \""
         << LastLine(run) << "\"";
     EXPECT_EQ(UnwrittenWords(run), "") << "every requested word is written, or reported as not written";
+    if (RequestFileWriteFailed(run.report)) {
+        EXPECT_EQ(LastLine(run), std::string(text::kUnableToWrite) + run.report.failedName)
+            << "a request file that could not take its lines, or be closed after them, is named by the stop";
+    }
 
     for (const Address& address : kAddresses) {
         const auto file = run.files.find(address.requestFile);
