@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
+#include "config/console_texts.hpp"
+#include "support/console_bytes.hpp"
 #include "support/scratch.hpp"
 #include "support/stops.hpp"
 
@@ -46,6 +50,9 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     // Further in the line, the line's first N characters are cut, whatever they are.
     Apply(r, {"xxDEFAULTNET 2:450"});
     EXPECT_EQ(r.settings.DefaultNet, "T2:450");
+    const ScratchDir dir;
+    Apply(r, {"  LOG " + dir.At("x.log")});
+    EXPECT_EQ(r.log.LogFile.Name(), "G" + Upper(dir.At("x.log")));
     // A keyword without its blank, or with a tab, is no keyword.
     Apply(r, {"DEFAULTNODE", "DEFAULTNODE\t5"});
     EXPECT_EQ(r.settings.DefaultNode, "");
@@ -99,11 +106,20 @@ TEST(ApplyConfigLine, ZoneEntries) {
     EXPECT_EQ(StopLine([&] { Apply(r, {"ZONE 10 Y"}); }), " Error! Too many ZONE lines.");
 }
 
+// A later LOG line takes over; the log's lines carry the day it was opened.
 TEST(ApplyConfigLine, LaterLogLineTakesOver) {
     ScratchDir dir;
     Read r;
     dir.Write("old.log", "kept\r\n");
+    const auto today = [] {
+        const std::time_t now = std::time(nullptr);
+        const std::tm* local = std::localtime(&now);
+        return std::make_pair(local->tm_mday, local->tm_mon + 1);
+    };
+    const auto before = today();
     Apply(r, {"LOG " + dir.At("first.log"), "LOG " + dir.At("old.log")});
+    const auto opened = std::make_pair(r.log.LogDate.day, r.log.LogDate.month);
+    EXPECT_TRUE(opened == before || opened == today()) << opened.first << "/" << opened.second;
     EXPECT_TRUE(r.log.LogEnabled);
     r.log.LogFile.WriteLine("a line");
     CloseLog(r.log);
@@ -111,17 +127,57 @@ TEST(ApplyConfigLine, LaterLogLineTakesOver) {
     EXPECT_EQ(dir.Read("old.log"), "kept\r\na line\r\n");
 }
 
-TEST(LoadConfiguration, TakesOneTrailingBackslashOffOutbound) {
-    ScratchDir dir;
+// Whole files as a run reads them, named by the option: the first line's
+// byte-order mark, the end line, a LOG line that cannot be opened, and the
+// stops, made only once the whole file is read.
+TEST(LoadConfiguration, ReadsTheFileToItsEndOrStops) {
+    const ScratchDir dir;
+    const std::string path = dir.At("t.cfg");
+    Settings settings;
     ActivityLog log;
-    dir.Write("t.cfg", "OUTBOUND C:\\FIDO\\\\\r\nLOG \r\n");
-    const CommandLine args{"C:\\TOLVEX.EXE", {"/c:" + dir.At("t.cfg"), "a"}};
-    const Settings settings = LoadConfiguration(args, Program{"C:", "TOLVEX.CFG"}, log);
-    EXPECT_EQ(settings.Outbound, "C:\\FIDO\\");
+    const auto load = [&](std::string_view bytes, std::vector<std::string> items = {"a.zip"}) {
+        dir.Write("t.cfg", bytes);
+        items.insert(items.begin(), "/c:" + path);
+        settings = Settings();
+        return StopLine([&] { settings = LoadConfiguration({"C:\\TOLVEX.EXE", items}, Program{"C:", "TOLVEX.CFG"}, log); });
+    };
+    EXPECT_EQ(load("OUTBOUND C:\\FIDO\\\\\r\nLOG \r\n"), "(no stop)");
+    EXPECT_EQ(settings.Outbound, "C:\\FIDO\\");  // one trailing backslash taken off
     EXPECT_EQ(settings.FirstItemIndex, 2);
-    // LOG with nothing after it names standard output.
+    EXPECT_EQ(log.LogFile.Name(), "");  // LOG with nothing after it names standard output
     EXPECT_TRUE(log.LogEnabled);
-    EXPECT_EQ(log.LogFile.Name(), "");
+    EXPECT_EQ(load("\xEF\xBB\xBFOUTBOUND C:\\FIDO\r\n"), "(no stop)");
+    EXPECT_TRUE(settings.OutboundSet);
+    EXPECT_EQ(load("x complete. y\r\nDEFAULTNODE 12\r\n"), "(no stop)");
+    EXPECT_EQ(settings.DefaultNode, "");
+    EXPECT_EQ(load("LOG " + dir.At("missing/t.log") + "\r\nDEFAULTNODE 12\r\n"), "(no stop)");
+    EXPECT_EQ(settings.DefaultNode, "12");
+    EXPECT_EQ(load("\xFF\xFE" "O"), " Error! " + path + " is saved as UTF-16: save it as ANSI or UTF-8.");
+    CloseLog(log);
+    EXPECT_EQ(load("DEFAULTNODE " + std::string(31, '1') + "\r\nLOG \r\n"), text::kDefaultNodeTooLong);
+    EXPECT_TRUE(log.LogEnabled);  // the line after it was read
+    // The option: its first three characters dropped wherever it stands;
+    // alone it asks for the usage text.
+    EXPECT_EQ(load("", {}), text::kUsage[0]);
+    EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"/c:", "a"}}, Program{"C:", "T.CFG"}, log); }), " Error! Unable to open ");
+    EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"x/C:" + path, "a"}}, Program{"C:", "T.CFG"}, log); }),
+              " Error! Unable to open :" + path);
+}
+
+TEST(CheckDefaultNode, OneItemOtherThanASlashNeedsIt) {
+    Settings settings;
+    const auto check = [&](std::vector<std::string> items) {
+        return StopLine([&] { CheckDefaultNode({"C:\\TOLVEX.EXE", items}, settings); });
+    };
+    const std::string none(text::kNoDefaultNode);
+    EXPECT_EQ(check({"a.zip"}), none);
+    EXPECT_EQ(check({"/36"}), none);
+    EXPECT_EQ(check({"/"}), "(no stop)");
+    EXPECT_EQ(check({"a.zip", "b.zip"}), "(no stop)");
+    settings.FirstItemIndex = 2;
+    EXPECT_EQ(check({"/c:t.cfg", "a.zip"}), none);
+    settings.DefaultNode = "12";
+    EXPECT_EQ(check({"/c:t.cfg", "a.zip"}), "(no stop)");
 }
 
 }  // namespace

@@ -87,6 +87,7 @@ TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
 TEST(PrintedForm, ShowsThePointAlways) {
     EXPECT_EQ(PrintedForm({2, 4600, 36, 0}), "2:4600/36.0");
     EXPECT_EQ(PrintedForm({2, 4600, 36, 7}), "2:4600/36.7");
+    EXPECT_EQ(PrintedForm({2, 4600, -1, 1}), "2:4600/-1.1");  // a negative DEFAULTNODE
 }
 
 }  // namespace

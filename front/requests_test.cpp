@@ -54,6 +54,7 @@ TEST_F(GatherRequestsTest, AddressesBeginAtTheFirstItemWithASlashOrLeadingDot) {
     EXPECT_EQ(r.NodeString, ".1 b.zip ");
     r = Gather({"a.zip", "/36", "37"});
     EXPECT_EQ(r.NodeString, "/36 37 ");
+    EXPECT_EQ(Gather({"a.zip", "@lists/l.txt"}).NodeString, "@lists/l.txt ");
 }
 
 TEST_F(GatherRequestsTest, NoAddressItemNeedsTheDefaultNode) {
@@ -67,6 +68,7 @@ TEST_F(GatherRequestsTest, ListFileWordsAndSpacing) {
     // Only the first word of a line counts; a line that begins with a blank,
     // and an empty line, add nothing; LF ends a line too.
     EXPECT_EQ(Lines(Gather({ListFile("x.zip old\r\n y.zip\r\n\r\nz.zip\nw.zip"), "/36"})), "[ x.zip   z.zip w.zip ]");
+    EXPECT_EQ(Lines(Gather({ListFile("\xEF\xBB\xBFx.zip\r\n"), "/36"})), "[ x.zip ]");
 }
 
 TEST_F(GatherRequestsTest, MissingListFileIsNamed) {
@@ -77,6 +79,9 @@ TEST_F(GatherRequestsTest, MissingListFileIsNamed) {
     for (char& c : folder)
         if (c == '/') c = '\\';
     EXPECT_EQ(StopLine([&] { Gather({folder, "/36"}); }), " Error! Unable to open " + folder.substr(1));
+    const std::string utf16 = ListFile("\xFE\xFF");
+    EXPECT_EQ(StopLine([&] { Gather({utf16, "/36"}); }),
+              " Error! " + utf16.substr(1) + " is saved as UTF-16: save it as ANSI or UTF-8.");
 }
 
 TEST_F(GatherRequestsTest, LongLinesBreakAfter220Characters) {
@@ -95,11 +100,13 @@ TEST_F(GatherRequestsTest, LongLinesBreakAfter220Characters) {
     EXPECT_EQ(r.RequestList[0].View().substr(201), std::string(54, 'y'));
 }
 
+// A word of 221 characters fills a line of its own: 750 of them fit, the
+// 751st stops the run.
 TEST_F(GatherRequestsTest, TooManyRequestLinesStopBeforeTheTableIsPassed) {
     std::string words;
-    for (int i = 0; i < 20000; ++i) words += "file" + std::to_string(i) + ".zip\r\n";
-    const std::string list = ListFile(words);
-    EXPECT_EQ(StopLine([&] { Gather({list, "/36"}); }), " Error! Too many files requested.");
+    for (int i = 0; i < kRequestLineCapacity; ++i) words += std::string(221, 'w') + "\r\n";
+    EXPECT_EQ(Gather({ListFile(words), "/36"}).RequestLineCount(), 750);
+    EXPECT_EQ(StopLine([&] { Gather({ListFile(words + "x\r\n"), "/36"}); }), " Error! Too many files requested.");
 }
 
 TEST_F(GatherRequestsTest, PromptModeReadsTwoAnswers) {

@@ -57,6 +57,12 @@ TEST(OutboundNames, SettingsThatShapeTheNames) {
     settings.ZoneTable = {{"X", "NOTNUM"}, {"0", "ZERO"}};
     EXPECT_EQ(OutboundNames({0, 1, 1, 0}, settings, 2).ZoneOutbound, "NOTNUM.000");
     EXPECT_EQ(OutboundNames({0, 1, 1, 0}, settings, 0).ZoneOutbound, "OUT");
+    // The main zone never takes an extension; the first entry of a zone wins;
+    // an empty folder name leaves the extension alone.
+    settings.ZoneTable = {{"2", "MAINZONE"}, {"5", "FIRST"}, {"5", "SECOND"}, {"6", ""}};
+    EXPECT_EQ(OutboundNames({2, 1, 1, 0}, settings, 2).ZoneOutbound, "OUT");
+    EXPECT_EQ(OutboundNames({5, 1, 1, 0}, settings, 2).ZoneOutbound, "FIRST.005");
+    EXPECT_EQ(OutboundNames({6, 1, 1, 0}, settings, 2).ZoneOutbound, ".006");
     // Names past 255 characters are built whole.
     const std::string deep(250, 'D');
     EXPECT_EQ(OutboundNames({2, 4600, 36, 0}, Standard(deep), 2).RequestFile, deep + "\\OUT\\11f80024.req");

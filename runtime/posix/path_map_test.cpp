@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "runtime/platform.hpp"
 #include "support/scratch.hpp"
 
 namespace {
@@ -52,6 +53,19 @@ TEST(PathMap, WhatTheRunMakesIsFoundInFoldersItKnows) {
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11f80024.req");
     path_map::NoteRemoved(d + "/out/11f80024.req");
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11F80024.REQ");
+}
+
+// A file another run makes after the folder was listed: once creating it
+// anew fails because it is there, it is found.
+TEST(PathMap, AFileMadeMeanwhileIsFoundOnceItIsSeenToExist) {
+    const ScratchDir dir;
+    const std::string log = dir.Path() + "\\T.LOG";
+    EXPECT_EQ(MapPath(log, Purpose::Use), dir.At("T.LOG"));
+    dir.Write("t.log", "");
+    platform::Handle handle = platform::kNoHandle;
+    EXPECT_TRUE(platform::MeansAlreadyExists(platform::FileCreateNew(log, platform::Access::Append, handle)));
+    ASSERT_EQ(platform::FileOpen(log, platform::Access::Append, handle), 0);
+    EXPECT_EQ(platform::FileClose(handle), 0);
 }
 
 }  // namespace

@@ -108,8 +108,10 @@ int FileCreateNew(std::string_view path, Access access, Handle& handle) {
     const std::string mapped = MapPath(path, Purpose::Create);
     const int flags = O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0);
     const int error = OpenMapped(mapped, flags, handle);
+    // Made meanwhile by another run: the name is there from now on, even
+    // where this run listed the folder before.
+    if (error == 0 || error == EEXIST) path_map::NoteMade(mapped, false);
     if (error != 0) return error;
-    path_map::NoteMade(mapped, false);
     ShareWithGroup(mapped, static_cast<int>(handle));
     return 0;
 }

@@ -11,34 +11,19 @@
 #include <vector>
 
 #include "support/console_bytes.hpp"
+#include "support/process.hpp"
 #include "support/scratch.hpp"
 
 enum class Build { Posix, Win32 };
 inline void PrintTo(Build build, std::ostream* out) { *out << (build == Build::Posix ? "Posix" : "Win32"); }
 
-struct RunResult {
-    std::string out;  // every byte written to standard output
-    int exitCode = -1;
-};
-
-enum class Output { Pipe, DiskFull, ClosedPipe, Terminal };
-
-struct RunOptions {
-    std::string input;            // standard input; on a terminal, each line (ended by CR, as Enter sends it) is typed at its question
-    bool unprivileged = false;    // run as uid/gid 65534, so that permission bits count (wine in a prefix of its own)
-    std::vector<unsigned> groups;  // its supplementary groups when unprivileged
-    int umask = -1;                // the umask of the run, when not -1
-    int closed = -1;               // a standard descriptor (0, 1 or 2) closed for the run
-    Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
-    std::string locale;            // LC_ALL for the run, when not empty
-};
-
 inline RunOptions Typing(std::string input) { RunOptions o; o.input = std::move(input); return o; }
-inline RunOptions AsNobody() { RunOptions o; o.unprivileged = true; return o; }
+// Permission bits do not stop root: such cases run the program as nobody.
+inline RunOptions AsNobody(std::vector<unsigned> groups = {}) { RunOptions o; o.user = User{65534, 65534, std::move(groups)}; return o; }
 inline RunOptions WritingTo(Output output, std::string locale = "") {
     RunOptions o;
     o.output = output;
-    o.locale = std::move(locale);
+    if (!locale.empty()) o.environment = {{"LC_ALL", std::move(locale)}};
     return o;
 }
 
@@ -54,6 +39,9 @@ public:
     // A path inside the folder, in the form the program's configuration uses:
     // a POSIX path, or a Z:\ path under wine.
     std::string ConfigPath(std::string_view relative) const;
+    // A file of the main zone's folder of the standard settings, as this
+    // build creates it ("fido/out/<file>" on POSIX, "fido/OUT/<file>" on Windows).
+    std::string Out(std::string_view file = "") const;
     // The name a created directory or file gets from a name in capitals: lower
     // case on POSIX, as given on Windows.
     std::string Created(std::string_view name) const;
@@ -65,46 +53,24 @@ public:
     void ConfigureStandard(const std::vector<std::string>& extra = {}) const;
 
     RunResult Run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
-    // Starts a run on pipes (standard input, standard output) and returns at once.
-    class Running Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+    Running Start(const std::vector<std::string>& args, const RunOptions& options = {}) const;
     // Nothing at all was made in the outbound.
     bool OutboundUntouched() const;
 
 private:
+    std::vector<std::string> Command(const std::vector<std::string>& args) const;
+    RunOptions ForThisJob(RunOptions options) const;
+
     Build build_;
     ScratchDir dir_;
     std::string program_;  // its path on disk
 };
 
-// A run in progress: its output is read only when asked for, so a run can be
-// held at a full pipe, answered at its prompt, or sent a signal meanwhile.
-class Running {
-public:
-    Running(int pid, int input, int output) : pid_(pid), input_(input), output_(output) {}
-    Running(Running&& other) noexcept;
-    Running(const Running&) = delete;
-    ~Running();
-
-    // Reads the output until it holds `text`; false when the run ended first.
-    bool WaitFor(std::string_view text);
-    void Signal(int signal) const;
-    // Feeds `input` and closes standard input, reads the rest of the output and
-    // waits for the end. A run that died of a signal has exit code 1000 + signal.
-    RunResult Finish(const std::string& input = {});
-
-private:
-    int pid_;
-    int input_, output_;
-    std::string out_;
-};
-
 // Waits until the file exists, for at most the given seconds.
 bool AppearsWithin(const std::string& path, int seconds);
 
-// Whether the Windows program and wine are there; when they are not, a case
-// skips, or fails where the tools are required.
+// Whether the Windows program and wine are there.
 bool Win32Available();
-bool ToolsRequired();
 // Whether the C library has the locale (wine takes its code pages from it).
 bool LocaleAvailable(const char* name);
 
@@ -114,7 +80,5 @@ protected:
     Build build() const { return GetParam(); }
 };
 
-std::string BuildName(const ::testing::TestParamInfo<Build>& info);
-
 #define TOLVEX_BOTH_BUILDS(suite) \
-    INSTANTIATE_TEST_SUITE_P(Builds, suite, ::testing::Values(Build::Posix, Build::Win32), BuildName)
+    INSTANTIATE_TEST_SUITE_P(Builds, suite, ::testing::Values(Build::Posix, Build::Win32), ::testing::PrintToStringParamName())

@@ -2,18 +2,16 @@
 // fills up, runs side by side, an interrupt, a kill at any moment, files of
 // other users and a shared outbound. Every file keeps its old bytes plus whole
 // lines, and the console reports only what is in a file.
-#include <grp.h>
+#include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <fstream>
-#include <iostream>
-#include <functional>
 #include <future>
+#include <iostream>
 #include <map>
 #include <regex>
 #include <set>
@@ -22,16 +20,6 @@
 #include "e2e/harness.hpp"
 
 namespace {
-
-// Splits at CR LF; `rest` gets what follows the last line end.
-std::vector<std::string> CrlfLines(const std::string& bytes, std::string* rest = nullptr) {
-    std::vector<std::string> lines;
-    std::size_t at = 0;
-    for (std::size_t end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2)
-        lines.push_back(bytes.substr(at, end - at));
-    if (rest != nullptr) *rest = bytes.substr(at);
-    return lines;
-}
 
 // What a run wrote into a request file that held `before`: the lines it added,
 // or a description of what is not whole.
@@ -53,18 +41,6 @@ std::vector<std::string> Reported(const std::string& console, const std::string&
     return requests;
 }
 
-// Runs `check` in a child process of that user and group; true when it holds.
-bool AsUser(unsigned uid, unsigned gid, const std::function<bool()>& check) {
-    const pid_t child = fork();
-    if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
-        _exit(check() ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 struct stat Stat(const std::string& path) {
     struct stat info {};
     lstat(path.c_str(), &info);
@@ -74,12 +50,7 @@ struct stat Stat(const std::string& path) {
 constexpr unsigned kGroup = 4321;  // the group that shares an outbound
 constexpr unsigned kMailer = 4711;  // the user a mailer runs as
 
-class OutsideFaults : public EndToEnd {
-protected:
-    std::string Out(const Job& job, std::string_view file) const {
-        return "fido/" + job.Created("OUT") + "/" + std::string(file);
-    }
-};
+class OutsideFaults : public EndToEnd {};
 
 // Only ^Z bytes that end a file are padding; text after a ^Z is requests.
 TEST_P(OutsideFaults, TextAfterAnEndMarkIsKeptWhenAddingToAFile) {
@@ -87,9 +58,9 @@ TEST_P(OutsideFaults, TextAfterAnEndMarkIsKeptWhenAddingToAFile) {
         const Job job(build());
         job.ConfigureStandard(checkDupes ? std::vector<std::string>{"CHECKDUPES YES"} : std::vector<std::string>{});
         const std::string old = "a.zip\r\n\x1ahidden.zip\r\na.zip\r\n";
-        job.dir().Write(Out(job, "11f80025.req"), old);
+        job.dir().Write(job.Out("11f80025.req"), old);
         EXPECT_EQ(job.Run({"c.zip", "/37"}).exitCode, 0);
-        EXPECT_EQ(job.dir().Read(Out(job, "11f80025.req")), old + "c.zip\r\n") << "CHECKDUPES " << checkDupes;
+        EXPECT_EQ(job.dir().Read(job.Out("11f80025.req")), old + "c.zip\r\n") << "CHECKDUPES " << checkDupes;
     }
 }
 
@@ -131,17 +102,17 @@ TEST_P(OutsideFaults, AnInterruptFinishesTheAddressInHandAndEndsTheRun) {
     const std::vector<int> signals =
         build() == Build::Posix ? std::vector<int>{SIGINT, SIGTERM} : std::vector<int>{SIGINT};
     for (const int signal : signals) {
-        std::remove(job.dir().At(Out(job, "11f80024.req")).c_str());
+        std::remove(job.dir().At(job.Out("11f80024.req")).c_str());
         Running run = job.Start({"@big.lst", "/36", "/37"});
-        ASSERT_TRUE(AppearsWithin(job.dir().At(Out(job, "11f80024.bsy")), 20));
+        ASSERT_TRUE(AppearsWithin(job.dir().At(job.Out("11f80024.bsy")), 20));
         usleep(300000);
         run.Signal(signal);
         const RunResult result = run.Finish();
         // Ended by the signal (wine: the low byte of STATUS_CONTROL_C_EXIT).
         EXPECT_EQ(result.exitCode, build() == Build::Posix ? 1000 + signal : 0x3A) << signal;
-        EXPECT_EQ(job.dir().Read(Out(job, "11f80024.req")), list) << signal;
-        EXPECT_FALSE(job.dir().Exists(Out(job, "11f80024.bsy"))) << signal;
-        EXPECT_FALSE(job.dir().Exists(Out(job, "11f80025.req"))) << signal;
+        EXPECT_EQ(job.dir().Read(job.Out("11f80024.req")), list) << signal;
+        EXPECT_FALSE(job.dir().Exists(job.Out("11f80024.bsy"))) << signal;
+        EXPECT_FALSE(job.dir().Exists(job.Out("11f80025.req"))) << signal;
     }
     std::string rest;
     EXPECT_EQ(CrlfLines(job.dir().Read(job.Created("T.LOG")), &rest).size(), 15000 * signals.size());
@@ -181,7 +152,7 @@ TEST(OutsideFaultsPosix, ClosedStandardDescriptorsAreNeverFiles) {
         options.closed = fd;
         const RunResult run = job.Run({"a.zip", "b.zip", "/36"}, options);
         EXPECT_EQ(run.exitCode, 0) << fd;
-        const std::string shown = Console({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0", "", "Have a nice day! =)"});
+        const std::string shown = Finished({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0"});
         EXPECT_EQ(run.out, fd == 1 ? "" : shown) << fd;
         EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\n") << fd;
         EXPECT_EQ(job.dir().Read("fido/out/11f80024.clo"), "") << fd;
@@ -240,8 +211,7 @@ TEST(OutsideFaultsPosix, CleaningKeepsOwnerRightsLinksAndTheFileItself) {
     const std::string out = job.dir().At("fido/out");
     ASSERT_EQ(chown(out.c_str(), 0, kGroup), 0);
     chmod(out.c_str(), 0770);
-    RunOptions member = AsNobody();
-    member.groups = {kGroup};
+    const RunOptions member = AsNobody({kGroup});
     for (const bool asRoot : {true, false}) {
         job.dir().Write("fido/out/11f80024.req", "a.zip !pw\r\nb.zip\r\na.zip !pw\r\n");
         const std::string req = out + "/11f80024.req";
@@ -278,8 +248,7 @@ TEST(OutsideFaultsPosix, ASharedOutboundStaysUsableByTheMailer) {
     const std::string fido = job.dir().At("fido");
     ASSERT_EQ(chown(fido.c_str(), kMailer, kGroup), 0);
     chmod(fido.c_str(), 02775);
-    RunOptions sysop = AsNobody();
-    sysop.groups = {kGroup};
+    RunOptions sysop = AsNobody({kGroup});
     sysop.umask = 022;
     EXPECT_EQ(job.Run({"a.zip", "/36", "/36.7"}, sysop).exitCode, 0);
 
@@ -290,12 +259,12 @@ TEST(OutsideFaultsPosix, ASharedOutboundStaysUsableByTheMailer) {
                                             fido + "/out/11f80024.pnt/00000007.req",
                                             fido + "/out/11f80024.pnt/00000007.clo"};
     for (const std::string& folder : folders)
-        EXPECT_TRUE(AsUser(kMailer, kGroup, [&] {
+        EXPECT_TRUE(AsUser({kMailer, kGroup, {}}, [&] {
             const int flag = open((folder + "/flag.bsy").c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
             return flag >= 0 && close(flag) == 0 && unlink((folder + "/flag.bsy").c_str()) == 0;
         })) << folder;
     for (const std::string& file : files)
-        EXPECT_TRUE(AsUser(kMailer, kGroup, [&] {
+        EXPECT_TRUE(AsUser({kMailer, kGroup, {}}, [&] {
             const int fd = open(file.c_str(), O_WRONLY | O_TRUNC);
             return fd >= 0 && close(fd) == 0 && unlink(file.c_str()) == 0;
         })) << file;
@@ -304,10 +273,7 @@ TEST(OutsideFaultsPosix, ASharedOutboundStaysUsableByTheMailer) {
 // Killed outright at each of its system calls in turn (strace injects the
 // SIGKILL): whatever the moment, every request file holds whole lines only.
 TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
-    if (system("strace -V >/dev/null 2>&1") != 0) {
-        if (ToolsRequired()) FAIL() << "strace is missing";
-        GTEST_SKIP() << "strace is missing";
-    }
+    TOLVEX_NEED(OnPath("strace"), "strace");
     const std::map<std::string, std::string> before = {
         {"fido/out/11f80024.req", "old-file-number-one.zip\r\nold-file-number-two.zip !pw\r\nold-file-number-one.zip\r\n"
                                   "old-file-number-three.zip\r\nold-file-number-four.zip\r\n"},
@@ -321,17 +287,21 @@ TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
         job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES", "LOG " + job.ConfigPath("t.log")});
         for (const auto& [name, bytes] : before) job.dir().Write(name, bytes);
     };
-    const auto traced = [&](const Job& job, const std::string& strace) {
-        std::string command = "cd " + job.dir().Path() + " && strace -f -qq " + strace + " prog/tolvex";
-        for (const std::string& a : args) command += " " + a;
-        return system((command + " >/dev/null 2>&1").c_str());
+    const auto traced = [&](const Job& job, std::vector<std::string> strace) {
+        strace.insert(strace.begin(), {"strace", "-f", "-qq"});
+        strace.push_back("prog/tolvex");
+        strace.insert(strace.end(), args.begin(), args.end());
+        RunOptions options;
+        options.folder = job.dir().Path();
+        options.errorFile = "/dev/null";
+        return RunCommand(strace, options).exitCode;
     };
     // The system calls of a whole run, by name.
     std::map<std::string, int> calls;
     {
         const Job job(Build::Posix);
         layOut(job);
-        ASSERT_EQ(traced(job, "-o trace"), 0);
+        ASSERT_EQ(traced(job, {"-o", "trace"}), 0);
         std::istringstream trace(job.dir().Read("trace"));
         const std::regex call(R"(^\d+\s+([a-z0-9_]+)\()");
         for (std::string line; std::getline(trace, line);) {
@@ -346,7 +316,7 @@ TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
         for (int k = 1; k <= count; ++k) {
             const Job job(Build::Posix);
             layOut(job);
-            if (traced(job, "-o /dev/null -e inject=" + call + ":signal=SIGKILL:when=" + std::to_string(k)) != 0) ++kills;
+            if (traced(job, {"-o", "/dev/null", "-e", "inject=" + call + ":signal=SIGKILL:when=" + std::to_string(k)}) != 0) ++kills;
             for (const auto& [name, old] : before) {
                 std::string fault;
                 std::set<std::string> oldLines;

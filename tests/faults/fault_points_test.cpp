@@ -1,19 +1,12 @@
 // Every I/O operation of a whole job made to fail in turn: a run with no fault
 // counts the operations, then the job runs once more for every k, in a fresh
 // folder, with its k-th operation failing (a write also once more after half
-// of its bytes). Whatever fails, the run ends through its normal stop, every
-// request it reported is in its file, every request file holds whole lines
-// only and no line it held is lost, no busy flag is left behind, and a run
-// that ends early says why in its last line.
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
+// of its bytes). Whatever fails, each invariant below holds, each checked on
+// its own and named, with the fault point, when it does not.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -22,126 +15,24 @@
 #include <vector>
 
 #include "config/console_texts.hpp"
+#include "faults/fault_report.hpp"
+#include "support/console_bytes.hpp"
+#include "support/process.hpp"
 #include "support/scratch.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// What the platform wrapper reports at the end of the process.
-struct Report {
-    bool present = false;
-    long operations = 0;
-    std::string failed;          // "<k> <operation> <name>", or empty
-    long consoleLostAt = -1;     // where the bytes of a failed console write belong
-    std::string consoleLost;     // those bytes
-    std::vector<std::string> outside;  // paths beyond the job's folder, refused
-    std::vector<std::string> trace;
-};
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out;  // standard output as shown
-    std::string err;  // standard error: the program writes none, a sanitizer does
-    Report report;
-};
-
-std::string FromHex(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16));
-    return bytes;
-}
-
-Report ReadReport(const std::string& path) {
-    Report report;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        report.present = true;
-        if (line.rfind("operations ", 0) == 0) {
-            report.operations = std::stol(line.substr(11));
-        } else if (line.rfind("failed ", 0) == 0) {
-            if (line != "failed -") report.failed = line.substr(7);
-        } else if (line.rfind("console-lost ", 0) == 0) {
-            if (line == "console-lost -") continue;
-            std::istringstream fields(line.substr(13));
-            std::string hex;
-            fields >> report.consoleLostAt >> hex;
-            report.consoleLost = FromHex(hex);
-        } else if (line.rfind("outside ", 0) == 0) {
-            report.outside.push_back(line.substr(8));
-        } else {
-            report.trace.push_back(line);
-        }
-    }
-    return report;
-}
-
-std::string Slurp(int fd) {
-    std::string bytes;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    return bytes;
-}
-
-// Runs the faulty program in `dir` with its k-th operation failing (0: none);
-// a failing write writes half of its bytes first when `shortWrite` is set.
-Outcome RunFaulty(const ScratchDir& dir, const std::vector<std::string>& args, long failAt, bool shortWrite = false) {
-    const std::string reportPath = dir.At("fault-report.txt");
-    const std::string errPath = dir.At("stderr.txt");
-    std::vector<std::string> argv = {TOLVEX_FAULTY_PROGRAM};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (std::string& a : argv) pointers.push_back(a.data());
-    pointers.push_back(nullptr);
-
-    int out[2];
-    if (pipe(out) != 0) return {};
-    const pid_t child = fork();
-    if (child == 0) {
-        const int none = open("/dev/null", O_RDONLY);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(none, 0);
-        dup2(out[1], 1);
-        dup2(err, 2);
-        close(out[0]);
-        close(out[1]);
-        if (chdir(dir.Path().c_str()) != 0) _exit(125);
-        setenv("TOLVEX_FAULT_COUNT", reportPath.c_str(), 1);
-        setenv("TOLVEX_FAULT_ROOT", dir.Path().c_str(), 1);
-        setenv("TOLVEX_FAIL_AT", std::to_string(failAt).c_str(), 1);
-        if (shortWrite) setenv("TOLVEX_FAIL_SHORT", "1", 1);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    close(out[1]);
-    Outcome outcome;
-    outcome.out = Slurp(out[0]);
-    close(out[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
-    outcome.err = dir.Read("stderr.txt");
-    outcome.report = ReadReport(reportPath);
-    return outcome;
-}
-
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.starts_with(prefix); }
+bool EndsWith(std::string_view text, std::string_view suffix) { return text.ends_with(suffix); }
+// The lines, a last one without its line end included.
 std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find("\r\n");
-        lines.emplace_back(text.substr(0, end));
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 2);
-    }
+    std::string rest;
+    std::vector<std::string> lines = CrlfLines(text, &rest);
+    if (!rest.empty()) lines.push_back(rest);
     return lines;
 }
-
 std::set<std::string> LineSet(std::string_view text) {
     const std::vector<std::string> lines = Lines(text);
     return {lines.begin(), lines.end()};
@@ -150,11 +41,8 @@ std::set<std::string> LineSet(std::string_view text) {
 // One address of the job: its printed form, its request file on disk and the
 // end of the name the program gives that file.
 struct Address {
-    std::string printed;
-    std::string requestFile;
-    std::string programName;
+    std::string printed, requestFile, programName;
 };
-
 const std::vector<Address> kAddresses = {
     {"2:4600/36.0", "fido/out/11f80024.req", "\\OUT\\11f80024.req"},
     {"3:700/5.0", "fido/othernet.003/02bc0005.req", "\\OTHERNET.003\\02bc0005.req"},
@@ -172,192 +60,227 @@ const std::map<std::string, std::string> kBefore = {
     {"fido/out/11f80024.clo", "^c:\\files\\send.zip\r\n"},
     {"fido/othernet.003/02bc0005.req", "a.zip\r\nb.zip\r\na.zip"},
     {"tolvex.log", "01/12 10:00:00 old.zip 2:4600/36.0\r\n"},
-    {"list.txt", "files.lst the file list\r\nsecret.zip!!pw\r\n\r\nnodediff.a??\r\n" +
-                     std::string(60, 'n') + ".arj\r\nmagic\nlast.zip\r\n"},
+    {"list.txt", "files.lst the file list\r\nsecret.zip!!pw\r\n\r\nnodediff.a??\r\n" + std::string(60, 'n') +
+                     ".arj\r\nmagic\nlast.zip\r\n"},
 };
+
+// Ten requests (the list file gives six), for three addresses: a node, a node
+// in another zone, a point.
+const std::vector<std::string> kRequested = {"pntlist.zip", "nodelist.*",  "fresh.zip !pass", "files.lst",
+                                             "secret.zip !pw", "nodediff.a??", std::string(60, 'n') + ".arj",
+                                             "magic",          "last.zip",     "x !!y"};
 
 std::vector<std::string> LayOut(const ScratchDir& dir) {
     for (const auto& [name, bytes] : kBefore) dir.Write(name, bytes);
-    dir.Write("tolvex.cfg", "; the fault-point job\r\nOUTBOUND " + dir.At("fido") +
-                                "\r\nDEFAULTOUTBOUND OUT\r\nDEFAULTNET 2:4600\r\nDEFAULTNODE 12\r\nZONE 3 OTHERNET\r\n"
-                                "CHECKDUPES YES\r\nCREATECLO YES\r\nLOG " + dir.At("tolvex.log") + "\r\n");
-    // Ten requests (the list file gives six), three addresses: a node, a node
-    // in another zone, a point.
-    return {"/c:" + dir.At("tolvex.cfg"), "pntlist.zip", "nodelist.*", "fresh.zip!!pass", "@list.txt",
-            "x!!!y", "/36", "3:700/5", ".7"};
+    dir.Write("tolvex.cfg", Crlf({"; the fault-point job", "OUTBOUND " + dir.At("fido"), "DEFAULTOUTBOUND OUT",
+                                  "DEFAULTNET 2:4600", "DEFAULTNODE 12", "ZONE 3 OTHERNET", "CHECKDUPES YES",
+                                  "CREATECLO YES", "LOG " + dir.At("tolvex.log")}));
+    return {"/c:" + dir.At("tolvex.cfg"), "pntlist.zip", "nodelist.*", "fresh.zip!!pass", "@list.txt", "x!!!y",
+            "/36", "3:700/5", ".7"};
 }
 
-// Every file below fido/, with its bytes.
-std::map<std::string, std::string> Outbound(const ScratchDir& dir) {
-    std::map<std::string, std::string> files;
+struct Outcome {
+    int exitCode = -1;
+    std::string console;  // standard output, a failed console write's bytes put back where they belonged
+    std::string err;      // standard error: the program writes none, a sanitizer does
+    bool reported = false;
+    FaultReport report;
+    std::map<std::string, std::string> files;  // every file below fido/, with its bytes
+    std::string log;
+};
+
+// Runs the faulty program on a fresh job with its k-th operation failing (0:
+// none); a failing write writes half of its bytes first when `shortWrite` is set.
+Outcome RunFaulty(long failAt, bool shortWrite) {
+    const ScratchDir dir;
+    std::vector<std::string> argv = LayOut(dir);
+    argv.insert(argv.begin(), TOLVEX_FAULTY_PROGRAM);
+    RunOptions options;
+    options.folder = dir.Path();
+    options.errorFile = dir.At("stderr.txt");
+    options.environment = {{"TOLVEX_FAULT_COUNT", dir.At("fault-report.txt")},
+                           {"TOLVEX_FAULT_ROOT", dir.Path()},
+                           {"TOLVEX_FAIL_AT", std::to_string(failAt)}};
+    if (shortWrite) options.environment.emplace_back("TOLVEX_FAIL_SHORT", "1");
+    const RunResult run = RunCommand(argv, options);
+    Outcome outcome;
+    outcome.exitCode = run.exitCode;
+    outcome.err = dir.Read("stderr.txt");
+    outcome.reported = ParseFaultReport(dir.Read("fault-report.txt"), outcome.report);
+    outcome.console = run.out;
+    if (outcome.report.consoleLostAt >= 0)
+        outcome.console.insert(std::min(static_cast<std::size_t>(outcome.report.consoleLostAt), run.out.size()),
+                               outcome.report.consoleLost);
     for (const auto& entry : fs::recursive_directory_iterator(dir.At("fido")))
         if (entry.is_regular_file()) {
             const std::string name = fs::relative(entry.path(), dir.Path()).string();
-            files[name] = dir.Read(name);
+            outcome.files[name] = dir.Read(name);
         }
-    return files;
+    outcome.log = dir.Read("tolvex.log");
+    return outcome;
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
-bool EndsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+const std::string kEnd = Crlf({"", text::kGoodbye});
+
+std::string LastLine(const Outcome& run) {
+    const std::vector<std::string> lines = CrlfLines(run.console);
+    return lines.empty() ? std::string() : lines.back();
 }
 
-bool IsErrorMessage(std::string_view line) {
-    const std::string_view byName[] = {text::kUnableToOpen, text::kUnableToWrite, text::kCannotFindDirectory};
-    const std::string_view whole[] = {text::kTooManyZones,  text::kNoDefaultNode,     text::kNoAddressItem,
-                                      text::kTooManyFiles,  text::kNoAddress,         text::kBadAddress,
-                                      text::kTooManyAddresses, text::kNoFile,         text::kBadFileName};
-    for (std::string_view message : byName)
+bool NamesAddress(std::string_view line, const Address& address) {
+    return ((StartsWith(line, text::kUnableToOpen) || StartsWith(line, text::kUnableToWrite)) &&
+            EndsWith(line, address.programName)) ||
+           line == std::string(text::kBusyBefore) + address.printed + std::string(text::kBusyAfter);
+}
+
+// The messages a stop of this job may end with: a file or folder it could
+// not use, or a busy address. Its input is sound: a message about the input
+// would report a failed operation as something else.
+bool IsStopMessage(std::string_view line) {
+    for (std::string_view message : {text::kUnableToOpen, text::kUnableToWrite, text::kCannotFindDirectory})
         if (StartsWith(line, message)) return true;
-    for (std::string_view message : whole)
-        if (line == message) return true;
     return StartsWith(line, text::kBusyBefore) && EndsWith(line, text::kBusyAfter);
 }
 
-const std::string kEnd = "\r\nHave a nice day! =)\r\n";
+// Every requested word is in its address's request file, or reported as not
+// written: the run stopped at the first address short of a word (none after
+// it has them all) or before it, its message naming no address after it.
+// Empty when that holds, else what does not.
+std::string UnwrittenWords(const Outcome& run) {
+    std::size_t first = kAddresses.size();
+    for (std::size_t i = 0; i < kAddresses.size(); ++i) {
+        const auto file = run.files.find(kAddresses[i].requestFile);
+        const std::set<std::string> held = LineSet(file == run.files.end() ? "" : file->second);
+        const bool all = std::all_of(kRequested.begin(), kRequested.end(), [&](const std::string& r) { return held.count(r); });
+        if (!all && first == kAddresses.size()) first = i;
+        if (all && first < i) return kAddresses[i].printed + " got every word, " + kAddresses[first].printed + " did not";
+    }
+    if (first == kAddresses.size()) return "";
+    if (EndsWith(run.console, kEnd)) return kAddresses[first].printed + " is short of a word, and the run ended complete";
+    for (std::size_t later = first + 1; later < kAddresses.size(); ++later)
+        if (NamesAddress(LastLine(run), kAddresses[later]))
+            return kAddresses[first].printed + " is short of a word, but the stop names a later address: " + LastLine(run);
+    return "";
+}
 
-// Checks one run; returns what is wrong, one line each.
-std::vector<std::string> Check(const ScratchDir& dir, const Outcome& run,
-                               const std::map<std::string, std::string>& clean) {
-    std::vector<std::string> wrong;
-    if (run.exitCode != 0) wrong.push_back("exit code " + std::to_string(run.exitCode));
-    if (!run.report.present) wrong.push_back("the run did not end through its stop");
-    if (!run.err.empty()) wrong.push_back("standard error: " + run.err.substr(0, 2000));
-    for (const std::string& path : run.report.outside) wrong.push_back("reached outside its folder: " + path);
+// Whether the failed operation is a request file's write, or the closing of
+// a request file the run wrote to (its trace: a write since it was opened).
+bool RequestFileWriteFailed(const FaultReport& report) {
+    if (std::none_of(kAddresses.begin(), kAddresses.end(),
+                     [&](const Address& a) { return EndsWith(report.failedName, a.programName); }))
+        return false;
+    if (report.failedOperation == "write") return true;
+    bool written = false;
+    std::istringstream trace(report.trace);
+    for (std::string line; std::getline(trace, line) && std::atol(line.c_str()) < report.failedAt;)
+        for (const char* operation : {" open ", " create-new ", " write "})
+            if (line.find(operation + report.failedName + " ") != std::string::npos)
+                written = std::string_view(operation) == " write ";
+    return report.failedOperation == "close" && written;
+}
 
-    // The console as the run meant it: a line whose write failed is put back
-    // where it belonged (the console failing must cost nothing else).
-    std::string console = run.out;
-    if (run.report.consoleLostAt >= 0)
-        console.insert(std::min<std::size_t>(static_cast<std::size_t>(run.report.consoleLostAt), console.size()),
-                       run.report.consoleLost);
-    const std::vector<std::string> lines = Lines(console);
-    const std::map<std::string, std::string> after = Outbound(dir);
+// The invariants of one run, one assertion each. `clean` is what the run
+// without a fault left; empty for that run itself.
+void ExpectInvariants(const Outcome& run, const std::map<std::string, std::string>& clean) {
+    EXPECT_TRUE(run.reported) << "the run ends through its stop";
+    EXPECT_EQ(run.exitCode, 0) << "the run ends with exit code 0";
+    EXPECT_EQ(run.err.substr(0, 2000), "") << "nothing on standard error";
+    EXPECT_EQ(run.report.outside, std::vector<std::string>()) << "nothing outside the job's folder is reached";
+    EXPECT_TRUE(EndsWith(run.console, kEnd) || IsStopMessage(LastLine(run)))
+        << "a run that ends early names in its last line the file, folder or address it could not use, not \""
+        << LastLine(run) << "\"";
+    EXPECT_EQ(UnwrittenWords(run), "") << "every requested word is written, or reported as not written";
+    if (RequestFileWriteFailed(run.report)) {
+        EXPECT_EQ(LastLine(run), std::string(text::kUnableToWrite) + run.report.failedName)
+            << "a request file that could not take its lines, or be closed after them, is named by the stop";
+    }
 
     for (const Address& address : kAddresses) {
-        const auto file = after.find(address.requestFile);
-        const std::string bytes = file == after.end() ? std::string() : file->second;
+        const auto file = run.files.find(address.requestFile);
+        const std::string bytes = file == run.files.end() ? std::string() : file->second;
         const std::set<std::string> held = LineSet(bytes);
-        // Every request the console reported is in the file, whatever failed later.
-        const std::string suffix = std::string(text::kRequestedFrom) + address.printed;
-        for (const std::string& line : lines)
-            if (EndsWith(line, suffix) && line.size() > suffix.size() + 1) {
-                const std::string request = line.substr(1, line.size() - suffix.size() - 1);
-                if (held.count(request) == 0)
-                    wrong.push_back("\"" + request + "\" shown for " + address.printed + " but not in " +
-                                    address.requestFile);
+        const std::string shown = std::string(text::kRequestedFrom) + address.printed;
+        for (const std::string& line : CrlfLines(run.console))
+            if (EndsWith(line, shown) && line.size() > shown.size() + 1) {
+                EXPECT_TRUE(held.count(line.substr(1, line.size() - shown.size() - 1)))
+                    << "a request shown is in its file: \"" << line << "\", " << address.requestFile;
             }
-        // Whole lines only, each one the file held or the job writes there.
         const auto old = kBefore.find(address.requestFile);
         if (old != kBefore.end() && bytes == old->second) continue;
-        if (!bytes.empty() && !EndsWith(bytes, "\r\n"))
-            wrong.push_back(address.requestFile + " ends in half a line: \"" + bytes.substr(bytes.rfind('\n') + 1) + "\"");
+        EXPECT_TRUE(bytes.empty() || EndsWith(bytes, "\r\n"))
+            << "a request file holds whole lines only: " << address.requestFile << " ends in \""
+            << bytes.substr(bytes.rfind('\n') + 1) << "\"";
         if (clean.empty()) continue;
         const std::set<std::string> meant = LineSet(clean.count(address.requestFile) ? clean.at(address.requestFile) : "");
         for (const std::string& line : held)
-            if (meant.count(line) == 0) wrong.push_back(address.requestFile + " holds a line never meant: \"" + line + "\"");
+            EXPECT_TRUE(meant.count(line)) << "a request file holds only lines the job means: " << address.requestFile
+                                           << " holds \"" << line << "\"";
     }
-
     for (const auto& [name, bytes] : kBefore) {
-        if (name.rfind("fido/", 0) != 0) continue;
-        const auto now = after.find(name);
-        if (now == after.end()) {
-            wrong.push_back(name + " is gone");
-            continue;
-        }
+        if (name == "list.txt") continue;
+        const bool log = name == "tolvex.log";
+        ASSERT_TRUE(log || run.files.count(name)) << "every file the job found is still there: " << name;
+        const std::string& now = log ? run.log : run.files.at(name);
         if (EndsWith(name, ".clo")) {
-            if (now->second != bytes) wrong.push_back(name + " was changed");
+            EXPECT_EQ(now, bytes) << "an existing flow file is left as it was";
             continue;
         }
-        const std::set<std::string> held = LineSet(now->second);
+        const std::set<std::string> held = LineSet(now);
         for (const std::string& line : Lines(bytes))
-            if (held.count(line) == 0) wrong.push_back(name + " lost the line \"" + line.substr(0, 40) + "\"");
+            EXPECT_TRUE(held.count(line)) << "every line a file held is still a whole line of it: " << name
+                                          << " lost \"" << line.substr(0, 40) << "\"";
     }
-    const std::set<std::string> logNow = LineSet(dir.Read("tolvex.log"));
-    for (const std::string& line : Lines(kBefore.at("tolvex.log")))
-        if (logNow.count(line) == 0) wrong.push_back("tolvex.log lost the line \"" + line + "\"");
-
     // Only the removal of the flag itself, made to fail, may leave it.
-    const bool flagRemovalFailed =
-        run.report.failed.find(" delete ") != std::string::npos && EndsWith(run.report.failed, ".bsy");
-    for (const auto& [name, bytes] : after) {
-        if (EndsWith(name, ".bsy") && !flagRemovalFailed) wrong.push_back("busy flag left: " + name);
-        if (EndsWith(name, ".tmp")) wrong.push_back("temporary file left: " + name);
+    const bool flagRemovalFailed = run.report.failedOperation == "delete" && EndsWith(run.report.failedName, ".bsy");
+    for (const auto& [name, bytes] : run.files) {
+        EXPECT_FALSE(EndsWith(name, ".bsy") && !flagRemovalFailed) << "no busy flag is left: " << name;
+        EXPECT_FALSE(EndsWith(name, ".tmp")) << "no temporary file is left: " << name;
     }
-
-    if (!EndsWith(console, kEnd)) {
-        if (lines.empty() || !IsErrorMessage(lines.back()))
-            wrong.push_back("ended early without a message; last line \"" +
-                            (lines.empty() ? std::string() : lines.back()) + "\"");
+    if (run.report.consoleLostAt >= 0) {
+        EXPECT_TRUE(run.files == clean) << "a console that cannot be written changes nothing on disk";
     }
-
-    // A console that cannot be written changes nothing on disk.
-    if (run.report.consoleLostAt >= 0 && after != clean) wrong.push_back("a failed console write changed the files");
-    return wrong;
 }
 
 std::string Category(const Outcome& run) {
-    std::string console = run.out;
     if (run.report.consoleLostAt >= 0) return "console line lost, job complete";
-    if (EndsWith(console, kEnd)) return "job complete";
-    const std::vector<std::string> lines = Lines(console);
-    const std::string last = lines.empty() ? std::string() : lines.back();
+    if (EndsWith(run.console, kEnd)) return "job complete";
     for (std::string_view message : {text::kUnableToOpen, text::kUnableToWrite, text::kCannotFindDirectory})
-        if (StartsWith(last, message)) return "stopped: \"" + std::string(message) + "...\"";
-    return "stopped: \"" + last + "\"";
+        if (StartsWith(LastLine(run), message)) return "stopped: \"" + std::string(message) + "...\"";
+    return "stopped: \"" + LastLine(run) + "\"";
 }
 
 TEST(FaultPoints, EveryOperationOfAJobFailsInTurn) {
-    long points = 0;
-    std::map<std::string, std::string> clean;
-    {
-        const ScratchDir dir;
-        const std::vector<std::string> args = LayOut(dir);
-        const Outcome run = RunFaulty(dir, args, 0);
-        ASSERT_TRUE(run.report.present) << run.err;
-        ASSERT_TRUE(EndsWith(run.out, kEnd)) << run.out;
-        EXPECT_EQ(Check(dir, run, {}), std::vector<std::string>());
-        // The job as it was meant: ten requests, two of them present already at
-        // the first address, every request line written.
-        const std::string out = run.out;
-        EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3 + 10 * 3 + 2) << out;
-        EXPECT_NE(out.find(" pntlist.zip -> already exist. Skipping..."), std::string::npos) << out;
-        EXPECT_NE(out.find(" fresh.zip !pass -> 3:700/5.0"), std::string::npos) << out;
-        clean = Outbound(dir);
-        EXPECT_EQ(clean.at("fido/othernet.003/02bc0005.req").substr(0, 17), "a.zip\r\nb.zip\r\npnt");
-        points = run.report.operations;
-        // The numbered operations, for reading a problem's k against.
-        if (std::getenv("TOLVEX_SHOW_FAULT_POINTS") != nullptr)
-            for (const std::string& line : run.report.trace) std::cout << line << "\n";
-    }
+    const Outcome clean = RunFaulty(0, false);
+    ASSERT_TRUE(clean.reported) << clean.err;
+    ASSERT_TRUE(EndsWith(clean.console, kEnd)) << clean.console;
+    ExpectInvariants(clean, {});
+    // The job as it was meant: ten requests for three addresses, two of them
+    // present already at the first address.
+    EXPECT_EQ(CrlfLines(clean.console).size(), 3 + 10 * 3 + 2u) << clean.console;
+    EXPECT_NE(clean.console.find(" pntlist.zip -> already exist. Skipping..."), std::string::npos) << clean.console;
+    EXPECT_EQ(clean.files.at("fido/othernet.003/02bc0005.req").substr(0, 17), "a.zip\r\nb.zip\r\npnt");
+    // The numbered operations, for reading a problem's k against.
+    if (std::getenv("TOLVEX_SHOW_FAULT_POINTS") != nullptr) std::cout << clean.report.trace;
+    const long points = clean.report.operations;
     ASSERT_GT(points, 50);
 
     std::map<std::string, int> outcomes;
-    std::vector<std::string> problems;
     int shortWrites = 0;
     for (long k = 1; k <= points; ++k) {
         // A failing write fails whole, and once more after half of its bytes.
         for (const bool shortWrite : {false, true}) {
-            const ScratchDir dir;
-            const Outcome run = RunFaulty(dir, LayOut(dir), k, shortWrite);
-            if (shortWrite && run.report.failed.find("write ") == std::string::npos) break;
+            const Outcome run = RunFaulty(k, shortWrite);
+            if (shortWrite && run.report.failedOperation.find("write") == std::string::npos) break;
             shortWrites += shortWrite;
             ++outcomes[Category(run) + (shortWrite ? " (short write)" : "")];
-            const std::string point = "k=" + std::to_string(k) + (shortWrite ? " short" : "");
-            if (run.report.present && run.report.operations < k)
-                problems.push_back(point + ": the run ended after " + std::to_string(run.report.operations) +
-                                   " operations");
-            for (const std::string& wrong : Check(dir, run, clean))
-                problems.push_back(point + " (" + run.report.failed + "): " + wrong);
+            SCOPED_TRACE("fault point k=" + std::to_string(k) + (shortWrite ? " short" : "") + ": " +
+                         run.report.failedOperation + " " + run.report.failedName);
+            EXPECT_EQ(run.report.failedAt, k) << "the run reaches its fault point";
+            ExpectInvariants(run, clean.files);
         }
     }
-
     std::cout << "fault points exercised: " << points << ", short writes among them: " << shortWrites << "\n";
     for (const auto& [outcome, count] : outcomes) std::cout << "  " << count << " x " << outcome << "\n";
-    std::string all;
-    for (const std::string& problem : problems) all += problem + "\n";
-    EXPECT_TRUE(problems.empty()) << problems.size() << " problems:\n" << all;
 }
 
 }  // namespace

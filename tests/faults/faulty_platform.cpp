@@ -4,8 +4,8 @@
 // writes, after half of the bytes when TOLVEX_FAIL_SHORT is set; access denied
 // for opens and creates, and so on); every other call
 // goes to the real operations, compiled a second time as platform_system.
-// At the end of the process the count, the failed operation and the trace of
-// all operations go to the file named by TOLVEX_FAULT_COUNT.
+// At the end of the process the report (fault_report.hpp) goes to the file
+// named by TOLVEX_FAULT_COUNT.
 // A run is kept inside the folder named by TOLVEX_FAULT_ROOT: a path outside
 // it is refused (access denied) and reported, so that a run misled by a fault
 // never touches the rest of the machine.
@@ -15,21 +15,18 @@
 #include <map>
 #include <string>
 
+#include "faults/fault_report.hpp"
 #include "runtime/platform.hpp"  // compiled with TOLVEX_PLATFORM=platform_system: the real operations
 
 namespace {
 
 struct Recorder {
-    long count = 0;
+    FaultReport report;
     long failAt = 0;
     bool shortWrites = false;  // a failing write writes half of its bytes first
-    std::string failed;  // "<k> <operation> <name>" of the operation made to fail
-    std::string trace;   // one line per operation: "<k> <operation> <name> <result>"
     std::map<platform::Handle, std::string> names;  // the name each open handle was opened under
     long consoleBytes = 0;  // bytes that reached standard output
-    std::string consoleLost;  // "<offset> <bytes as hex>" of a failed console write
-    std::string root;         // the folder the run is kept in, in capitals, "/" separated
-    std::string escapes;      // the paths outside it, one a line
+    std::string root;       // the folder the run is kept in, in capitals, "/" separated
 
     Recorder() {
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
@@ -51,7 +48,7 @@ struct Recorder {
         if (root.empty() || path.empty() || (path.front() != '/' && path.front() != '\\')) return false;
         const std::string canonical = Canonical(path);
         if (canonical == root || canonical.rfind(root + "/", 0) == 0) return false;
-        escapes += canonical + "\n";
+        report.outside.push_back(canonical);
         return true;
     }
 
@@ -64,14 +61,13 @@ struct Recorder {
 
     // Counts one operation; true when it is the one to fail.
     bool Next(const char* operation, const std::string& name) {
-        ++count;
-        const bool fail = count == failAt;
-        if (fail) failed = std::to_string(count) + " " + operation + " " + name;
+        const bool fail = ++report.operations == failAt;
+        if (fail) report.failedAt = failAt, report.failedOperation = operation, report.failedName = name;
         return fail;
     }
 
     int Done(const char* operation, const std::string& name, int result) {
-        trace += std::to_string(count) + " " + operation + " " + name + " " + std::to_string(result) + "\n";
+        report.trace += std::to_string(report.operations) + " " + operation + " " + name + " " + std::to_string(result) + "\n";
         return result;
     }
 
@@ -79,11 +75,8 @@ struct Recorder {
         const char* path = std::getenv("TOLVEX_FAULT_COUNT");
         if (path == nullptr) return;
         if (std::FILE* out = std::fopen(path, "wb")) {
-            std::fprintf(out, "operations %ld\nfailed %s\nconsole-lost %s\n", count,
-                         failed.empty() ? "-" : failed.c_str(), consoleLost.empty() ? "-" : consoleLost.c_str());
-            for (std::size_t at = 0, end; (end = escapes.find('\n', at)) != std::string::npos; at = end + 1)
-                std::fprintf(out, "outside %s\n", escapes.substr(at, end - at).c_str());
-            std::fputs(trace.c_str(), out);
+            const std::string text = FormatFaultReport(report);
+            std::fwrite(text.data(), 1, text.size(), out);
             std::fclose(out);
         }
     }
@@ -92,17 +85,6 @@ struct Recorder {
 Recorder& Faults() {
     static Recorder recorder;
     return recorder;
-}
-
-std::string Hex(const char* data, int size) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (int i = 0; i < size; ++i) {
-        const auto byte = static_cast<unsigned char>(data[i]);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 15];
-    }
-    return hex;
 }
 
 // An operation on a path: fails with `error`, or runs for real.
@@ -263,9 +245,10 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
     // What the console did not show, and where, so that a test can tell a
     // lost console line from a run that ended early.
     faults.consoleBytes += static_cast<long>(shown);
-    if (result != 0)
-        faults.consoleLost = std::to_string(faults.consoleBytes) + " " +
-                             Hex(text.data() + shown, static_cast<int>(text.size() - shown));
+    if (result != 0) {
+        faults.report.consoleLostAt = faults.consoleBytes;
+        faults.report.consoleLost = std::string(text.substr(shown));
+    }
     return result;
 }
 

@@ -5,6 +5,7 @@
 #include "front/addresses.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
+#include "outbound/log.hpp"
 #include "outbound/paths.hpp"
 #include "runtime/io_error.hpp"
 #include "runtime/standard_files.hpp"
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const OutboundTarget target = OutboundNames(node, settings, defaults.MainZone);
             FUZZ_CHECK(target.NodeStem.size() == 8);
             FUZZ_CHECK(target.FileStem.size() == 8);
-            WriteLogLine(log, "a.zip", node);
+            WriteLogLine(log, "a.zip", PrintedForm(node));
         }
     } catch (const RunStop& stop) {
         FUZZ_CHECK(!stop.lines.empty());

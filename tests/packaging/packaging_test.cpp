@@ -6,89 +6,24 @@
 // belong, and each sample does the job as shipped.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "generated/version.hpp"
 #include "support/console_bytes.hpp"
+#include "support/process.hpp"
 #include "support/scratch.hpp"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct ShellRun {
-    std::string out;  // standard output, byte for byte
-    int status = -1;
-};
-
-// Runs a shell command line; its standard error is left to the test's log.
-ShellRun Shell(const std::string& command) {
-    ShellRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return run;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000;
-    return run;
-}
-
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
-
-bool OnPath(const std::string& tool) { return Shell("command -v " + tool + " >/dev/null 2>&1").status == 0; }
-
-bool ToolsRequired() {
-    const char* value = std::getenv("TOLVEX_REQUIRE_TOOLS");
-    return value != nullptr && std::string_view(value) == "1";
-}
-
-// A missing tool skips the case, visibly; where the tools are required it fails.
-#define NEED(condition, what)                                   \
-    do {                                                        \
-        if (!(condition)) {                                     \
-            if (ToolsRequired()) FAIL() << what << " is missing"; \
-            GTEST_SKIP() << what << " is missing";              \
-        }                                                       \
-    } while (false)
-
-std::string ReadFile(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    std::string bytes;
-    if (f == nullptr) return bytes;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    std::fclose(f);
-    return bytes;
-}
-
-std::string BannerAndUsage() {
-    return Banner() + Crlf({"  Usage: tolvex [/c:newcfg] file1 @file file2!!password [node1 node2]",
-                            "     or: tolvex [/c:newcfg] /", "Example: tolvex pntlist.zip /36", ""});
-}
-
 std::string Source(const std::string& relative) { return std::string(TOLVEX_SOURCE_DIR) + "/" + relative; }
-
-// A path as the Windows program sees it under wine.
-std::string WindowsPath(const std::string& path) {
-    std::string windows = "Z:" + path;
-    std::replace(windows.begin(), windows.end(), '/', '\\');
-    return windows;
-}
 
 const std::string kLinuxSample = "examples/linux/tolvex.cfg";
 const std::string kWindowsSample = "examples/windows/tolvex.cfg";
@@ -98,8 +33,7 @@ const std::string kWindowsSample = "examples/windows/tolvex.cfg";
 std::string SampleConfiguration(const std::string& sample, const std::string& outbound, const std::string& log) {
     std::string text = ReadFile(Source(sample));
     text = std::regex_replace(text, std::regex("\nOUTBOUND [^\r\n]*"), "\nOUTBOUND " + outbound);
-    text = std::regex_replace(text, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
-    return text;
+    return std::regex_replace(text, std::regex("\nLOG [^\r\n]*"), "\nLOG " + log);
 }
 
 // The job a sample must do as shipped, its OUTBOUND and LOG moved into
@@ -108,13 +42,13 @@ std::string SampleConfiguration(const std::string& sample, const std::string& ou
 // example), a log line per request. `out` is the main zone's folder as the
 // system spells it.
 void ExpectSampleJob(const ScratchDir& dir, const std::string& command, const std::string& out) {
-    const ShellRun job = Shell("cd " + Quoted(dir.Path()) + " && " + command + " pntlist.zip /36 3:45/6 2>/dev/null");
-    EXPECT_EQ(job.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", " pntlist.zip -> 3:45/6.0", "", "Have a nice day! =)"}));
+    const RunResult job = RunShell("cd " + Quoted(dir.Path()) + " && " + command + " pntlist.zip /36 3:45/6 2>/dev/null");
+    EXPECT_EQ(job.out, Finished({" pntlist.zip -> 2:4600/36.0", " pntlist.zip -> 3:45/6.0"}));
     for (const std::string file : {"/11f80024.req", "/11f80024.clo", ".003/002d0006.req", ".003/002d0006.clo"})
         EXPECT_TRUE(dir.Exists("fido/" + out + file)) << out + file;
     EXPECT_EQ(dir.Read("fido/" + out + "/11f80024.req"), "pntlist.zip\r\n");
     const std::string log = dir.Read(dir.Exists("fido/TOLVEX.LOG") ? "fido/TOLVEX.LOG" : "fido/tolvex.log");
-    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2) << log;
+    EXPECT_EQ(CrlfLines(log).size(), 2u) << log;
 }
 
 void CopyProgram(const std::string& from, const std::string& to) {
@@ -178,16 +112,6 @@ std::vector<TreeEntry> ParseTree(const std::vector<std::string>& lines) {
     return entries;
 }
 
-std::set<std::string> TreeOnDisk(const std::string& root) {
-    std::set<std::string> paths;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        std::string path = fs::relative(entry.path(), root).string();
-        if (entry.is_directory()) path += "/";
-        paths.insert(path);
-    }
-    return paths;
-}
-
 // A file matches the README's note about it: "empty..." for an empty file,
 // else its one line, where a log line's leading date and time are any.
 void ExpectFileAsNoted(const std::string& file, const std::string& note) {
@@ -216,22 +140,23 @@ TEST(Readme, ExampleIsTheRealOutputOfItsCommand) {
     fs::create_directories(outbound);
     CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("build/tolvex"));
     dir.Write("build/tolvex.cfg", SampleConfiguration(kLinuxSample, outbound, outbound + "/tolvex.log"));
-    const ShellRun run = Shell("cd " + Quoted(dir.Path()) + " && build/tolvex pntlist.zip /36");
-    EXPECT_EQ(run.status, 0);
+    const RunResult run = RunShell("cd " + Quoted(dir.Path()) + " && build/tolvex pntlist.zip /36");
+    EXPECT_EQ(run.exitCode, 0);
 
     const std::vector<std::string> console = ReadmeBlock(readme, "<!-- example: console -->");
     ASSERT_FALSE(console.empty()) << "no console block after <!-- example: console --> in the README";
-    EXPECT_EQ(run.out, Crlf(console)) << "the README's console block is not what build/tolvex pntlist.zip /36 prints";
+    EXPECT_EQ(run.out, CrlfJoined(console)) << "the README's console block is not what build/tolvex pntlist.zip /36 prints";
 
     const std::vector<std::string> tree = ReadmeBlock(readme, "<!-- example: outbound -->");
     ASSERT_FALSE(tree.empty()) << "no outbound block after <!-- example: outbound --> in the README";
     EXPECT_EQ(tree.front(), "build/demo/fido/");
-    std::set<std::string> drawn;
+    std::vector<std::string> drawn;
     for (const TreeEntry& entry : ParseTree(tree)) {
-        drawn.insert(entry.path);
+        drawn.push_back(entry.path);
         if (entry.path.back() != '/') ExpectFileAsNoted(outbound + "/" + entry.path, entry.note);
     }
-    EXPECT_EQ(drawn, TreeOnDisk(outbound)) << "the README's outbound tree is not what the run leaves behind";
+    std::sort(drawn.begin(), drawn.end());
+    EXPECT_EQ(drawn, TreeBelow(outbound)) << "the README's outbound tree is not what the run leaves behind";
 }
 
 // ---- The manual's examples ---------------------------------------------
@@ -256,7 +181,7 @@ std::vector<std::string> Examples(const std::string& page) {
     return blocks;
 }
 
-std::string LinuxPage() { return Shell("groff -man -Tutf8 -P-cbou -rHY=0 " + Quoted(TOLVEX_MANUAL)).out; }
+std::string LinuxPage() { return RunShell("groff -man -Tutf8 -P-cbou -rHY=0 " + Quoted(TOLVEX_MANUAL)).out; }
 
 struct ExampleOutcome {
     std::string out;                           // what it printed, with LF line ends
@@ -271,7 +196,7 @@ ExampleOutcome RunExample(const std::string& example, bool windows) {
     CopyProgram(windows ? TOLVEX_WIN32_PROGRAM : TOLVEX_POSIX_PROGRAM, dir.At(windows ? "prog/tolvex.exe" : "prog/tolvex"));
     fs::create_directories(dir.At("fido"));
     const std::string configuration =
-        Crlf({"OUTBOUND " + (windows ? WindowsPath(dir.At("fido")) : dir.At("fido")), "DEFAULTOUTBOUND OUT",
+        Crlf({"OUTBOUND " + (windows ? WinePath(dir.At("fido")) : dir.At("fido")), "DEFAULTOUTBOUND OUT",
               "DEFAULTNET 2:4600", "DEFAULTNODE 12", "CREATECLO YES"});
     dir.Write("prog/tolvex.cfg", configuration);
     dir.Write("work/other.cfg", configuration);
@@ -281,13 +206,13 @@ ExampleOutcome RunExample(const std::string& example, bool windows) {
     std::string command = "cd " + Quoted(dir.At("work")) + " && ";
     if (windows) {
         dir.Write("work/example.bat", "@echo off\r\n" + std::regex_replace(example, std::regex("\n"), "\r\n"));
-        command += "WINEDEBUG=-all WINEPATH=" + Quoted(WindowsPath(dir.At("prog"))) + " wine cmd /c example.bat";
+        command += "WINEDEBUG=-all WINEPATH=" + Quoted(WinePath(dir.At("prog"))) + " wine cmd /c example.bat";
     } else {
         dir.Write("work/example.sh", example);
         command += "PATH=" + Quoted(dir.At("prog")) + ":\"$PATH\" sh example.sh";
     }
     ExampleOutcome outcome;
-    outcome.out = std::regex_replace(Shell(command + " <answers.txt 2>/dev/null").out, std::regex("\r\n"), "\n");
+    outcome.out = std::regex_replace(RunShell(command + " <answers.txt 2>/dev/null").out, std::regex("\r\n"), "\n");
     for (const auto& entry : fs::recursive_directory_iterator(dir.At("fido")))
         if (entry.is_regular_file()) {
             std::string name = fs::relative(entry.path(), dir.At("fido")).string();
@@ -302,7 +227,7 @@ ExampleOutcome RunExample(const std::string& example, bool windows) {
 void ExpectExampleDoesItsJob(const ExampleOutcome& ran, const std::string& example) {
     const std::size_t last = ran.out.rfind('\n', ran.out.size() - std::min<std::size_t>(ran.out.size(), 2));
     const std::string lastLine = ran.out.substr(last == std::string::npos ? 0 : last + 1);
-    EXPECT_TRUE(lastLine == "Have a nice day! =)\n" || lastLine == "requested\n") << example << "printed:\n" << ran.out;
+    EXPECT_TRUE(lastLine == std::string(text::kGoodbye) + "\n" || lastLine == "requested\n") << example << "printed:\n" << ran.out;
     int requests = 0;
     for (const auto& [name, bytes] : ran.files) {
         if (name.size() < 4 || name.substr(name.size() - 4) != ".req") continue;
@@ -314,7 +239,7 @@ void ExpectExampleDoesItsJob(const ExampleOutcome& ran, const std::string& examp
 
 // Each example of the Linux page, run under sh as the page shows it.
 TEST(Manual, LinuxExamplesWorkUnderShAsPrinted) {
-    NEED(OnPath("groff"), "groff");
+    TOLVEX_NEED(OnPath("groff"), "groff");
     const std::vector<std::string> examples = Examples(LinuxPage());
     ASSERT_GE(examples.size(), 7u) << "the EXAMPLES section of " << TOLVEX_MANUAL;
     for (const std::string& example : examples) ExpectExampleDoesItsJob(RunExample(example, false), example);
@@ -323,9 +248,9 @@ TEST(Manual, LinuxExamplesWorkUnderShAsPrinted) {
 // Each example of the Windows text, run in cmd under wine as tolvex.txt shows
 // it, does its job, and the same as its Linux counterpart.
 TEST(Manual, WindowsExamplesWorkInCmdAsPrinted) {
-    NEED(!std::string_view(TOLVEX_MANUAL_TEXT).empty() && OnPath("groff"), "groff");
-    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
-    NEED(OnPath("wine"), "wine");
+    TOLVEX_NEED(!std::string_view(TOLVEX_MANUAL_TEXT).empty() && OnPath("groff"), "groff");
+    TOLVEX_NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    TOLVEX_NEED(OnPath("wine"), "wine");
     const std::vector<std::string> examples = Examples(ReadFile(TOLVEX_MANUAL_TEXT));
     const std::vector<std::string> linux = Examples(LinuxPage());
     ASSERT_EQ(examples.size(), linux.size()) << "tolvex.txt and the Linux page show different numbers of examples";
@@ -355,15 +280,15 @@ TEST(Install, ALinkOnThePathFindsTheConfigurationBesideTheRealProgram) {
     fs::create_symlink(dir.At("bin/tolvex"), dir.At("bin/freq"));  // a link to the link, named otherwise
 
     for (const std::string link : {"bin/tolvex", "bin/freq"}) {
-        const ShellRun run = Shell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At(link)) + " pntlist.zip /36");
-        EXPECT_EQ(run.out, Banner() + Crlf({" pntlist.zip -> 2:4600/36.0", "", "Have a nice day! =)"})) << link;
+        const RunResult run = RunShell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At(link)) + " pntlist.zip /36");
+        EXPECT_EQ(run.out, Finished({" pntlist.zip -> 2:4600/36.0"})) << link;
     }
     EXPECT_EQ(dir.Read("fido/outbound/out/11f80024.req"), Crlf({"pntlist.zip", "pntlist.zip"}));
 
     // A copy in bin/ is a program of its own, with no configuration beside it.
     CopyProgram(TOLVEX_POSIX_PROGRAM, dir.At("copy/tolvex"));
-    const ShellRun copy = Shell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At("copy/tolvex")) + " pntlist.zip /36");
-    EXPECT_EQ(copy.out, Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
+    const RunResult copy = RunShell("cd " + Quoted(dir.At("elsewhere")) + " && " + Quoted(dir.At("copy/tolvex")) + " pntlist.zip /36");
+    EXPECT_EQ(copy.out, Console({" Error! Unable to open tolvex.cfg"}));
 }
 
 // ---- cmake --install ---------------------------------------------------
@@ -371,9 +296,9 @@ TEST(Install, ALinkOnThePathFindsTheConfigurationBesideTheRealProgram) {
 TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
     ScratchDir dir;
     const std::string prefix = dir.At("usr");
-    const ShellRun install = Shell(Quoted(TOLVEX_CMAKE) + " --install " + Quoted(TOLVEX_BUILD_DIR) + " --prefix " +
+    const RunResult install = RunShell(Quoted(TOLVEX_CMAKE) + " --install " + Quoted(TOLVEX_BUILD_DIR) + " --prefix " +
                               Quoted(prefix) + " >/dev/null");
-    ASSERT_EQ(install.status, 0);
+    ASSERT_EQ(install.exitCode, 0);
 
     for (const char* file : {"bin/tolvex", "share/man/man1/tolvex.1.gz", "share/doc/tolvex/README.md",
                              "share/doc/tolvex/copyright", "share/doc/tolvex/changelog.gz",
@@ -382,14 +307,14 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
     EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
 
     // The manual carries the build's version and date.
-    const ShellRun manual = Shell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
+    const RunResult manual = RunShell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
     EXPECT_NE(manual.out.find(std::string(".TH TOLVEX 1 \"") + TOLVEX_RELEASE_DATE + "\" \"tolvex " + TOLVEX_VERSION + "\""),
               std::string::npos);
 
     // The installed program runs; beside it there is no configuration.
-    EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex")).out, BannerAndUsage());
-    EXPECT_EQ(Shell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
-              Banner() + Crlf({" Error! Unable to open tolvex.cfg"}));
+    EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex")).out, Usage());
+    EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
+              Console({" Error! Unable to open tolvex.cfg"}));
 }
 
 // ---- The Windows program -----------------------------------------------
@@ -397,9 +322,9 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
 // Its manifest: run as invoked (never elevated, never redirected to a
 // VirtualStore), on the Windows versions it names, up to 10 and 11.
 TEST(Windows, ProgramCarriesItsManifest) {
-    NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
-    NEED(OnPath("i686-w64-mingw32-windres"), "i686-w64-mingw32-windres");
-    const std::string resources = Shell("i686-w64-mingw32-windres -O rc -i " + Quoted(TOLVEX_WIN32_PROGRAM)).out;
+    TOLVEX_NEED(!std::string_view(TOLVEX_WIN32_PROGRAM).empty(), "the Windows program (mingw-w64)");
+    TOLVEX_NEED(OnPath("i686-w64-mingw32-windres"), "i686-w64-mingw32-windres");
+    const std::string resources = RunShell("i686-w64-mingw32-windres -O rc -i " + Quoted(TOLVEX_WIN32_PROGRAM)).out;
     EXPECT_NE(resources.find("1 24 /* RT_MANIFEST */"), std::string::npos) << resources;
     EXPECT_NE(resources.find("<requestedExecutionLevel level=\"\"asInvoker\"\""), std::string::npos) << resources;
     EXPECT_NE(resources.find("<supportedOS Id=\"\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"\"/>"), std::string::npos)
@@ -420,25 +345,25 @@ std::vector<std::string> DebianPackages() {
 }
 
 TEST(Packages, DebianPackageInstallsAndRuns) {
-    NEED(OnPath("dpkg") && OnPath("dpkg-deb"), "dpkg");
+    TOLVEX_NEED(OnPath("dpkg") && OnPath("dpkg-deb"), "dpkg");
     const std::vector<std::string> packages = DebianPackages();
     ASSERT_EQ(packages.size(), 1u) << "expected one tolvex_" << TOLVEX_VERSION << "_*.deb in " << TOLVEX_PACKAGES_DIR;
     const std::string deb = packages.front();
 
-    const ShellRun fields = Shell("dpkg-deb -f " + Quoted(deb) + " Package Version Depends");
+    const RunResult fields = RunShell("dpkg-deb -f " + Quoted(deb) + " Package Version Depends");
     EXPECT_NE(fields.out.find("Package: tolvex\n"), std::string::npos) << fields.out;
     EXPECT_NE(fields.out.find(std::string("Version: ") + TOLVEX_VERSION + "\n"), std::string::npos) << fields.out;
     EXPECT_NE(fields.out.find("libc6"), std::string::npos) << fields.out;
 
     ScratchDir root;
-    ASSERT_EQ(Shell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).status, 0);
-    for (const std::string& path : TreeOnDisk(root.Path()))
+    ASSERT_EQ(RunShell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).exitCode, 0);
+    for (const std::string& path : root.Tree())
         EXPECT_EQ(path.rfind("usr", 0), 0u) << "a file outside /usr: " << path;
     for (const char* file : {"usr/bin/tolvex", "usr/share/man/man1/tolvex.1.gz", "usr/share/doc/tolvex/copyright",
                              "usr/share/doc/tolvex/changelog.gz", "usr/share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(root.Exists(file)) << file;
 
-    EXPECT_EQ(Shell(Quoted(root.At("usr/bin/tolvex"))).out, BannerAndUsage());
+    EXPECT_EQ(RunShell(Quoted(root.At("usr/bin/tolvex"))).out, Usage());
 
     // The Linux sample it ships, beside the program as a sysop puts it.
     EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
@@ -448,19 +373,19 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {
-    NEED(OnPath("lintian"), "lintian");
+    TOLVEX_NEED(OnPath("lintian"), "lintian");
     const std::vector<std::string> packages = DebianPackages();
     ASSERT_EQ(packages.size(), 1u);
-    const ShellRun lintian = Shell("lintian --fail-on error,warning " + Quoted(packages.front()) + " 2>&1");
-    EXPECT_EQ(lintian.status, 0) << lintian.out;
+    const RunResult lintian = RunShell("lintian --fail-on error,warning " + Quoted(packages.front()) + " 2>&1");
+    EXPECT_EQ(lintian.exitCode, 0) << lintian.out;
 }
 
 TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
-    NEED(!std::string_view(TOLVEX_WIN32_ZIP).empty(), "the Windows program (mingw-w64)");
-    NEED(OnPath("wine"), "wine");
+    TOLVEX_NEED(!std::string_view(TOLVEX_WIN32_ZIP).empty(), "the Windows program (mingw-w64)");
+    TOLVEX_NEED(OnPath("wine"), "wine");
     const std::string zip = TOLVEX_WIN32_ZIP;
 
-    const ShellRun listing = Shell(Quoted(TOLVEX_CMAKE) + " -E tar tf " + Quoted(zip));
+    const RunResult listing = RunShell(Quoted(TOLVEX_CMAKE) + " -E tar tf " + Quoted(zip));
     std::set<std::string> names;
     for (std::size_t start = 0; start < listing.out.size();) {
         const std::size_t newline = listing.out.find('\n', start);
@@ -470,18 +395,18 @@ TEST(Packages, WindowsZipRunsUnderWineWithTheSampleConfiguration) {
     EXPECT_EQ(names, (std::set<std::string>{"README.md", "tolvex.cfg", "tolvex.exe", "tolvex.txt"}));
 
     ScratchDir dir;
-    ASSERT_EQ(Shell("cd " + Quoted(dir.Path()) + " && " + Quoted(TOLVEX_CMAKE) + " -E tar xf " + Quoted(zip)).status, 0);
+    ASSERT_EQ(RunShell("cd " + Quoted(dir.Path()) + " && " + Quoted(TOLVEX_CMAKE) + " -E tar xf " + Quoted(zip)).exitCode, 0);
     const std::string sample = ReadFile(Source(kWindowsSample));
     EXPECT_EQ(dir.Read("tolvex.cfg"), std::regex_replace(sample, std::regex("\n"), "\r\n"));
     EXPECT_EQ(dir.Read("tolvex.txt").rfind("\xEF\xBB\xBFTOLVEX(1)", 0), 0u) << "tolvex.txt: UTF-8 with its mark";
     EXPECT_NE(dir.Read("tolvex.txt").find("\r\n"), std::string::npos);
 
     const std::string wine = "cd " + Quoted(dir.Path()) + " && WINEDEBUG=-all wine tolvex.exe";
-    EXPECT_EQ(Shell(wine + " 2>/dev/null").out, BannerAndUsage());
+    EXPECT_EQ(RunShell(wine + " 2>/dev/null").out, Usage());
 
     // The sample as shipped, with only its outbound and log put where wine
     // finds them.
-    const std::string windowsPath = WindowsPath(dir.At("fido"));
+    const std::string windowsPath = WinePath(dir.At("fido"));
     fs::create_directories(dir.At("fido"));
     dir.Write("tolvex.cfg", std::regex_replace(SampleConfiguration(kWindowsSample, windowsPath, windowsPath + "\\TOLVEX.LOG"),
                                                std::regex("\n"), "\r\n"));

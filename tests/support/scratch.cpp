@@ -36,10 +36,12 @@ void ScratchDir::Write(std::string_view relative, std::string_view bytes) const 
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string ScratchDir::Read(std::string_view relative) const {
-    std::ifstream in(At(relative), std::ios::binary);
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+std::string ScratchDir::Read(std::string_view relative) const { return ReadFile(At(relative)); }
 
 bool ScratchDir::Exists(std::string_view relative) const {
     struct stat info {};
@@ -48,13 +50,21 @@ bool ScratchDir::Exists(std::string_view relative) const {
 
 void ScratchDir::MakeDir(std::string_view relative) const { fs::create_directories(At(relative)); }
 
-std::vector<std::string> ScratchDir::Tree() const {
+std::vector<std::string> TreeBelow(const std::string& folder) {
     std::vector<std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(path_)) {
-        std::string name = fs::relative(entry.path(), path_).string();
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        std::string name = fs::relative(entry.path(), folder).string();
         if (entry.is_directory() && !entry.is_symlink()) name += "/";
         entries.push_back(name);
     }
     std::sort(entries.begin(), entries.end());
     return entries;
+}
+
+std::vector<std::string> ScratchDir::Tree() const { return TreeBelow(path_); }
+
+std::string WinePath(const std::string& path) {
+    std::string windows = "Z:" + path;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
 }

@@ -25,3 +25,10 @@ public:
 private:
     std::string path_;
 };
+
+// A whole file's bytes; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
+// Every file and folder below `folder`, relative, sorted; folders end in "/".
+std::vector<std::string> TreeBelow(const std::string& folder);
+// A path as the Windows program sees it under wine.
+std::string WinePath(const std::string& path);
