@@ -17,12 +17,11 @@ namespace {
 // An existing flow file is left as it is, even one that cannot be opened: it
 // may name files to send. A failure here changes nothing else.
 void TouchFlowFile(const std::string& name) {
-    TextFile flow(name);
-    if (FileExists(name))
-        flow.OpenRead();
-    else
+    if (!FileExists(name)) {
+        TextFile flow(name);
         flow.CreateNew();
-    if (flow.IsOpen()) flow.Close();
+        if (flow.IsOpen()) flow.Close();
+    }
     TakeIoError();
 }
 

@@ -29,7 +29,7 @@ void TextFile::Bind(std::string_view name) {
 
 bool TextFile::Attach(int error, platform::Handle handle, bool owned, State state) {
     inputUsed_ = next_ = 0;
-    lineEndFirst_ = skipLineFeed_ = cutBack_ = false;
+    lineEndFirst_ = skipLineFeed_ = cutBack_ = inputEnded_ = false;
     end_ = 0;
     if (error != 0) {
         SetIoError(error);
@@ -78,31 +78,21 @@ void TextFile::CreateNew(Writers writers) {
 
 void TextFile::OpenAppend(Writers writers) {
     if (IsOpen()) Close();
-    platform::Handle handle = platform::kNoHandle;
-    const int error = name_.empty() ? kFileNotBound : platform::FileOpen(name_, platform::Access::ReadWrite, handle);
-    if (!Attach(error, handle, true, State::Writing)) return;
-    CutEndMarks();
-    if (IoErrorPending()) return;
-    if (writers == Writers::One) {
-        cutBack_ = true;
-        return;
-    }
-    // Others add to this file too: from here on every write goes to its end
+    // Where others add to the file too (the log), every write goes to its end
     // as it is at that moment, never over what they added meanwhile.
-    const bool lineEndFirst = lineEndFirst_;
-    if (const int closed = platform::FileClose(handle_)) {
-        state_ = State::Closed;
-        return SetIoError(closed);
-    }
-    const int reopened = platform::FileOpen(name_, platform::Access::Append, handle);
-    if (Attach(reopened, handle, true, State::Writing)) lineEndFirst_ = lineEndFirst;
+    const platform::Access access = writers == Writers::Many ? platform::Access::Append : platform::Access::ReadWrite;
+    platform::Handle handle = platform::kNoHandle;
+    const int error = name_.empty() ? kFileNotBound : platform::FileOpen(name_, access, handle);
+    if (!Attach(error, handle, true, State::Writing)) return;
+    CutEndMarks(writers);
+    cutBack_ = writers == Writers::One && !IoErrorPending();
 }
 
 // ^Z bytes at the very end are the padding old editors leave: they are cut
 // away, and writing goes on where the text ends. A ^Z with text after it
 // stays, text and all. Text that does not end in a line end gets one before
 // the first new line, so that no request is glued onto an old one.
-void TextFile::CutEndMarks() {
+void TextFile::CutEndMarks(Writers writers) {
     std::int64_t size = 0;
     if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error);
     std::int64_t end = size;
@@ -114,9 +104,12 @@ void TextFile::CutEndMarks() {
         if (const int error = platform::FileSeek(handle_, end - wanted)) return SetIoError(error);
         if (const int error = platform::FileRead(handle_, tail.data(), wanted, got)) return SetIoError(error);
         // Only this run writes a request file while its flag is held, and
-        // other runs only add to a log: a file that shrinks meanwhile is
-        // left as it is.
-        if (got < wanted) break;
+        // other runs only add to a log: a file that shrinks meanwhile ends
+        // where the read found its end, and nothing more is cut.
+        if (got < wanted) {
+            end -= wanted - got;
+            break;
+        }
         int text = got;
         while (text > 0 && tail[static_cast<std::size_t>(text - 1)] == kEndMark) --text;
         end -= got - text;
@@ -125,11 +118,22 @@ void TextFile::CutEndMarks() {
             break;
         }
     }
-    if (const int error = platform::FileSeek(handle_, end)) return SetIoError(error);
-    if (end < size)
-        if (const int error = platform::FileSetEnd(handle_)) return SetIoError(error);
     end_ = end;
     lineEndFirst_ = last != '\r' && last != '\n';
+    // The last read left the position at the old end: only a cut moves it.
+    if (end == size) return;
+    if (writers == Writers::One) {
+        if (const int error = platform::FileSeek(handle_, end)) return SetIoError(error);
+        if (const int error = platform::FileSetEnd(handle_)) return SetIoError(error);
+        return;
+    }
+    // A handle that only appends cannot cut: one for reading and writing does.
+    platform::Handle cutter = platform::kNoHandle;
+    if (const int error = platform::FileOpen(name_, platform::Access::ReadWrite, cutter)) return SetIoError(error);
+    int error = platform::FileSeek(cutter, end);
+    if (error == 0) error = platform::FileSetEnd(cutter);
+    const int closed = platform::FileClose(cutter);
+    SetIoError(error != 0 ? error : closed);
 }
 
 void TextFile::CreateTemporaryBeside(std::string_view path) {
@@ -213,6 +217,7 @@ void TextFile::WriteLine(std::string_view text, platform::TextOrigin origin) {
 int TextFile::Peek() {
     while (true) {
         if (next_ == inputUsed_) {
+            if (inputEnded_) return -1;
             next_ = inputUsed_ = 0;
             if (input_.empty()) input_.resize(kReadSize);
             int got = 0;
@@ -220,7 +225,12 @@ int TextFile::Peek() {
                 SetIoError(error);
                 return -1;
             }
-            if (got == 0) return -1;
+            // A disk file's end stays its end for this reading; a console may
+            // give more after an end of input, so it is asked again.
+            if (got == 0) {
+                inputEnded_ = owned_;
+                return -1;
+            }
             inputUsed_ = got;
         }
         const char c = input_[static_cast<std::size_t>(next_)];

@@ -71,7 +71,7 @@ private:
     enum class State { Closed, Reading, Writing };
 
     bool Attach(int error, platform::Handle handle, bool owned, State state);
-    void CutEndMarks();
+    void CutEndMarks(Writers writers);
     void Put(std::string_view bytes, platform::TextOrigin origin);
     void Fail(int error);
     int Peek();
@@ -89,4 +89,5 @@ private:
     std::vector<char> input_;    // reading
     int inputUsed_ = 0;          // bytes in the read buffer
     int next_ = 0;               // the next byte to read
+    bool inputEnded_ = false;    // a disk file read to its end
 };

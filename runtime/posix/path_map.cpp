@@ -121,7 +121,7 @@ std::string FolderOf(const std::string& mapped) {
     return slash == 0 ? "/" : mapped.substr(0, slash);
 }
 
-std::string MapPath(std::string_view path, Purpose purpose) {
+std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
     std::string mapped = (!path.empty() && (path.front() == '\\' || path.front() == '/')) ? "/" : "";
     std::size_t start = 0;
     while (start <= path.size()) {
@@ -130,9 +130,10 @@ std::string MapPath(std::string_view path, Purpose purpose) {
         const std::string_view name = path.substr(start, end - start);
         const bool last = end == path.size();
         if (!name.empty()) {
-            std::string found = FindEntry(mapped, name, !last);
-            if (found.empty()) found = last && purpose == Purpose::Create ? Lower(name) : std::string(name);
-            mapped = Join(mapped, found);
+            std::string entry = FindEntry(mapped, name, !last);
+            if (last && found != nullptr) *found = !entry.empty();
+            if (entry.empty()) entry = last && purpose == Purpose::Create ? Lower(name) : std::string(name);
+            mapped = Join(mapped, entry);
         }
         start = end + 1;
     }

@@ -24,7 +24,9 @@ enum class Purpose { Use, Create };
 // The path on the file system: absolute when it begins with a separator,
 // else relative to the current folder, which must not change between the
 // lookups of one relative path.
-std::string MapPath(std::string_view path, Purpose purpose);
+// `found`, when given, tells whether its last component names an entry that
+// is there.
+std::string MapPath(std::string_view path, Purpose purpose, bool* found = nullptr);
 
 // What the run made at a mapped path (a file, or a folder, which is then
 // known to be empty), and what it removed.

@@ -218,7 +218,10 @@ int ChangeDirectory(std::string_view path) {
 }
 
 int MakeDirectory(std::string_view path) {
-    const std::string mapped = MapPath(path, Purpose::Create);
+    bool found = false;
+    const std::string mapped = MapPath(path, Purpose::Create, &found);
+    // The usual case, a folder that is there already, costs no call.
+    if (found) return EEXIST;
     if (mkdir(mapped.c_str(), 0777) != 0) return LastError();
     path_map::NoteMade(mapped, true);
     ShareWithGroup(mapped, -1);
