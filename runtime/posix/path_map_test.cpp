@@ -12,11 +12,16 @@ namespace {
 using path_map::MapPath;
 using path_map::Purpose;
 
-TEST(PathMap, FindsEachComponentByTheRuleOfItsSpellings) {
+// The same rule whether a folder's entries are looked for one by one or, once
+// a name was found in neither of its likely spellings, read as a whole.
+class PathMapSpellings : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PathMapSpellings, FindEachComponentByTheRuleOfItsSpellings) {
     const ScratchDir dir;
     for (const char* folder : {"a/b", "lower", "LOWER", "Given", "GIVEN", "Mixed"}) dir.MakeDir(folder);
     dir.Write("a/b/c.txt", "");
     const std::string d = dir.Path();
+    if (GetParam()) EXPECT_EQ(MapPath(d + "/Absent", Purpose::Use), d + "/Absent");
     struct Case {
         std::string path;
         Purpose purpose;
@@ -37,6 +42,8 @@ TEST(PathMap, FindsEachComponentByTheRuleOfItsSpellings) {
     };
     for (const Case& c : cases) EXPECT_EQ(MapPath(c.path, c.purpose), c.mapped) << c.path;
 }
+
+INSTANTIATE_TEST_SUITE_P(FolderRead, PathMapSpellings, ::testing::Bool());
 
 // A folder found missing, or listed, once in a run is not looked at again;
 // what the run itself makes there is found all the same.
