@@ -72,7 +72,7 @@ if(TARGET tolvex_win32)
       -DSTAGE=${CMAKE_BINARY_DIR}/packages/win32
       -DZIP=${TOLVEX_WIN32_ZIP}
       -P ${CMAKE_SOURCE_DIR}/cmake/win32-zip.cmake
-    DEPENDS tolvex_win32 tolvex_manual examples/windows/tolvex.cfg README.md cmake/win32-zip.cmake
+    DEPENDS tolvex_win32 ${TOLVEX_WIN32_PROGRAM} tolvex_manual examples/windows/tolvex.cfg README.md cmake/win32-zip.cmake
     COMMENT "Making tolvex-${PROJECT_VERSION}-win32.zip"
     VERBATIM)
   list(APPEND package_outputs ${TOLVEX_WIN32_ZIP})
