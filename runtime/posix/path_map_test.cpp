@@ -21,7 +21,9 @@ TEST_P(PathMapSpellings, FindEachComponentByTheRuleOfItsSpellings) {
     for (const char* folder : {"a/b", "lower", "LOWER", "Given", "GIVEN", "Mixed"}) dir.MakeDir(folder);
     dir.Write("a/b/c.txt", "");
     const std::string d = dir.Path();
-    if (GetParam()) EXPECT_EQ(MapPath(d + "/Absent", Purpose::Use), d + "/Absent");
+    if (GetParam()) {
+        EXPECT_EQ(MapPath(d + "/Absent", Purpose::Use), d + "/Absent");
+    }
     struct Case {
         std::string path;
         Purpose purpose;
