@@ -1,6 +1,9 @@
 // Taking and giving back an address's busy flag.
 #include "outbound/busy_flag.hpp"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "config/console_texts.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/io_error.hpp"
@@ -10,7 +13,10 @@
 
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";
-    for (int waited = 0;; waited += kBusyCheckMilliseconds) {
+    // The wait is measured on a clock, so that the pauses' own slack does
+    // not add up: the last look comes when the 5 s are over.
+    const std::int64_t start = platform::Milliseconds();
+    while (true) {
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
         platform::HoldInterrupts();
@@ -22,9 +28,10 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path
         platform::ReleaseInterrupts();
         if (result == FlagResult::Failed) return;
         // A stale flag is the sysop's to judge: it is left where it is.
+        const std::int64_t waited = platform::Milliseconds() - start;
         if (waited >= kBusyWaitMilliseconds)
             StopRun(std::string(text::kBusyBefore) + PrintedForm(node) + std::string(text::kBusyAfter));
-        platform::Pause(kBusyCheckMilliseconds);
+        platform::Pause(static_cast<int>(std::min<std::int64_t>(kBusyCheckMilliseconds, kBusyWaitMilliseconds - waited)));
     }
 }
 

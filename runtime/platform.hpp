@@ -99,5 +99,7 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 
 int ProcessId();
 void Pause(int milliseconds);
+// A clock that only goes forward, in milliseconds from some start.
+std::int64_t Milliseconds();
 
 }  // namespace TOLVEX_PLATFORM

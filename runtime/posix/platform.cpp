@@ -340,6 +340,12 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 
 int ProcessId() { return static_cast<int>(getpid()); }
 
+std::int64_t Milliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void Pause(int milliseconds) {
     timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {

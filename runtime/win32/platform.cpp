@@ -288,4 +288,6 @@ int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 
 void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 
+std::int64_t Milliseconds() { return static_cast<std::int64_t>(GetTickCount64()); }
+
 }  // namespace TOLVEX_PLATFORM
