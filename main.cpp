@@ -5,7 +5,6 @@
 #include "front/addresses.hpp"
 #include "front/requests.hpp"
 #include "front/startup.hpp"
-#include "outbound/log.hpp"
 #include "outbound/paths.hpp"
 #include "outbound/request_files.hpp"
 #include "runtime/command_line.hpp"
