@@ -58,6 +58,10 @@ TEST_P(Startup, NoOutboundLineStopsBeforeTheOutbound) {
     job.Configure({"DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "CREATECLO YES"});
     EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out, Console({" Error! OUTBOUND is not set in " + Beside(job)}));
     EXPECT_EQ(job.Run({"a.zip", "@nope.txt", "/36"}, AsNobody()).out, Console({" Error! Unable to open nope.txt"}));
+    // An indented OUTBOUND line sets nothing.
+    job.dir().Write("indented.cfg", Crlf({"  OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNET 2:4600"}));
+    EXPECT_EQ(job.Run({"/c:indented.cfg", "a.zip", "/36"}, AsNobody()).out,
+              Console({" Error! OUTBOUND is not set in indented.cfg"}));
     EXPECT_TRUE(job.OutboundUntouched());
     // OUTBOUND \ is set: the root of the drive, where nobody may not write.
     job.dir().Write("t.cfg", Crlf({"OUTBOUND \\", "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
@@ -67,6 +71,34 @@ TEST_P(Startup, NoOutboundLineStopsBeforeTheOutbound) {
 TOLVEX_BOTH_BUILDS(Startup);
 
 // Permission bits do not stop root, so this runs the program as nobody.
+// Input that once went quietly to the wrong place, on each build, as nobody
+// so that nothing can land outside the job: a net or node above 65535, typed
+// or from DEFAULTNODE; a configuration and a list with a UTF-8 mark, which
+// work; an overlong DEFAULTNODE; a configuration and a list saved as UTF-16.
+TEST_P(Startup, InputThatWentElsewhereStopsOrWorks) {
+    const Job job(build());
+    job.ConfigureStandard();
+    const std::string bad(text::kBadAddress);
+    EXPECT_EQ(job.Run({"a.zip", "/65536"}, AsNobody()).out, Console({bad}));
+    EXPECT_EQ(job.Run({"a.zip", "65536/1"}, AsNobody()).out, Console({bad}));
+    job.dir().Write("big.cfg", Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNET 2:4600", "DEFAULTNODE 70000"}));
+    EXPECT_EQ(job.Run({"/c:big.cfg", "a.zip"}, AsNobody()).out, Console({bad}));
+    job.dir().Write("long.cfg", Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNODE " + std::string(31, '1')}));
+    EXPECT_EQ(job.Run({"/c:long.cfg", "a.zip"}, AsNobody()).out, Console({std::string(text::kDefaultNodeTooLong)}));
+    job.dir().Write("wide.cfg", "\xFF\xFEO\0U\0T\0");
+    EXPECT_EQ(job.Run({"/c:wide.cfg", "a.zip", "/36"}, AsNobody()).out,
+              Console({" Error! wide.cfg is saved as UTF-16: save it as ANSI or UTF-8."}));
+    job.dir().Write("wide.txt", "\xFE\xFF\0x");
+    EXPECT_EQ(job.Run({"@wide.txt", "/36"}, AsNobody()).out,
+              Console({" Error! wide.txt is saved as UTF-16: save it as ANSI or UTF-8."}));
+    EXPECT_TRUE(job.OutboundUntouched());
+    job.dir().Write("marked.cfg", "\xEF\xBB\xBF" + Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUT",
+                                                         "DEFAULTNET 2:4600"}));
+    job.dir().Write("marked.txt", "\xEF\xBB\xBF" "b.zip\r\n");
+    EXPECT_EQ(job.Run({"/c:marked.cfg", "a.zip", "@marked.txt", "/36"}, AsNobody()).out,
+              Finished({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0"}));
+}
+
 TEST(StartupPosix, ReadOnlyConfigurationIsRead) {
     const Job job(Build::Posix);
     job.ConfigureStandard();
