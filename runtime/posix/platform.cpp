@@ -165,10 +165,7 @@ int FileDelete(std::string_view path) {
     return 0;
 }
 
-std::string RealFile(std::string_view path) {
-    const std::string real = RealMapped(path);
-    return real.empty() ? std::string(path) : real;
-}
+std::string RealFile(std::string_view path) { return RealMapped(path); }
 
 int FileReplace(std::string_view from, std::string_view to) {
     const std::string source = MapPath(from, Purpose::Use);
@@ -293,11 +290,11 @@ void ReleaseInterrupts() {
         if (interruptsBefore[i].sa_handler != SIG_IGN) sigaction(kInterrupts[i], &interruptsBefore[i], nullptr);
     const int signal = waitingInterrupt;
     waitingInterrupt = 0;
+    if (signal == 0) return;
     // One that came while an ignored interrupt's own disposition was being
     // put back is ignored too.
     for (std::size_t i = 0; i < kInterruptCount; ++i)
         if (kInterrupts[i] == signal && interruptsBefore[i].sa_handler == SIG_IGN) return;
-    if (signal == 0) return;
     // Ended as that interrupt ends a program, so that the shell sees it.
     std::raise(signal);
     std::_Exit(128 + signal);
