@@ -1,5 +1,7 @@
 // The driver: start-up, then the phases in their fixed order. Every stop ends
 // here with its message and exit code 0.
+#include <new>
+
 #include "config/configuration.hpp"
 #include "config/console_texts.hpp"
 #include "front/addresses.hpp"
@@ -45,6 +47,11 @@ int main(int argc, char** argv) {
         TakeIoError();
         const platform::TextOrigin origin = stop.ownText ? platform::TextOrigin::Own : platform::TextOrigin::User;
         for (const std::string& line : stop.lines) console.WriteLine(line, origin);
+        CloseLog(log);
+    } catch (const std::bad_alloc&) {
+        // Ended like every stop: the busy flag given back, the log closed.
+        TakeIoError();
+        console.WriteLine(text::kNoMemory);
         CloseLog(log);
     }
     EndRun(0);

@@ -7,10 +7,13 @@
 void OpenLog(ActivityLog& log, std::string_view name) {
     CloseLog(log);
     log.LogEnabled = true;
-    log.LogFile.Bind(name);
+    // Its folder is the sysop's choice; its own name there may be shared
+    // with others (a log kept in the outbound).
+    const std::size_t folderEnd = name.find_last_of("\\/");
+    log.LogFile.Bind({name, folderEnd == std::string_view::npos ? 0 : folderEnd + 1});
     // A log that is there but cannot be opened is left as it is, not emptied.
     // Other runs may write to it at the same time: each line goes to its end.
-    if (FileExists(name)) {
+    if (FileExists(log.LogFile.Where())) {
         log.LogFile.OpenAppend(Writers::Many);
     } else {
         log.LogFile.CreateNew(Writers::Many);

@@ -87,6 +87,8 @@ inline constexpr std::string_view kCannotFindDirectory = " Cannot find directory
 inline constexpr std::string_view kBusyBefore = " Error! ";
 inline constexpr std::string_view kBusyAfter = " is busy.";
 inline constexpr std::string_view kUnableToWrite = " Error! Unable to write ";
+inline constexpr std::string_view kNoMemoryFor = " Error! Not enough memory to read ";
+inline constexpr std::string_view kNoMemory = " Error! Not enough memory.";
 inline constexpr std::string_view kAlreadyExists = " -> already exist. Skipping...";
 inline constexpr std::string_view kRequestedFrom = " -> ";
 

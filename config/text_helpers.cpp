@@ -21,9 +21,9 @@ BoundedString StripSpaces(BoundedString s) {
     return BoundedString(kept);
 }
 
-bool FileExists(std::string_view name, platform::Access access) {
+bool FileExists(platform::Path name, platform::Access access) {
     ProbeOpenClose(name, access);
-    return TakeIoError() == 0 && !name.empty();
+    return TakeIoError() == 0 && !name.text.empty();
 }
 
 BoundedString NormalizeLine(BoundedString s) {

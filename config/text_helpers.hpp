@@ -17,7 +17,7 @@ BoundedString StripSpaces(BoundedString s);
 // Whether the file can be opened: for reading and writing (the files the run
 // writes) or for reading only (the files it only reads). A directory and the
 // empty name never exist. Leaves no I/O error pending, whatever was pending.
-bool FileExists(std::string_view name, platform::Access access = platform::Access::ReadWrite);
+bool FileExists(platform::Path name, platform::Access access = platform::Access::ReadWrite);
 
 // Five passes, each to completion: runs of spaces shrink to one; a "/" after a
 // space is removed; leading, then trailing spaces go; one leading "/" goes.

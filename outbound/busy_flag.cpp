@@ -11,7 +11,7 @@
 #include "runtime/platform.hpp"
 #include "runtime/standard_files.hpp"
 
-BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag) {
+BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag), shared_(target.Shared) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";
     // The wait is measured on a clock, so that the pauses' own slack does
     // not add up: the last look comes when the 5 s are over.
@@ -20,7 +20,7 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
         platform::HoldInterrupts();
-        const FlagResult result = CreateFlagFile(path_, content);
+        const FlagResult result = CreateFlagFile({path_, shared_}, content);
         if (result == FlagResult::Created) {
             held_ = true;
             return;
@@ -37,7 +37,7 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path
 
 BusyFlag::~BusyFlag() {
     if (!held_) return;
-    RemoveFile(path_);
+    RemoveFile({path_, shared_});
     TakeIoError();
     // An interrupt that came meanwhile ends the run here, the address done.
     platform::ReleaseInterrupts();

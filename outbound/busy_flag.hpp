@@ -25,5 +25,6 @@ public:
 
 private:
     std::string path_;
+    std::size_t shared_;
     bool held_ = false;
 };

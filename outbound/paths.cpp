@@ -33,8 +33,7 @@ void CheckOutbound(const Settings& settings) {
     if (!settings.OutboundSet) StopRunNaming(text::kNoOutbound, settings.ConfigPath.View());
     const std::string here = CurrentDirectory();
     ChangeDirectory(settings.Outbound.View());
-    if (TakeIoError() != 0)
-        throw RunStop{{std::string(text::kCannotFindDirectory) + "\"" + settings.Outbound.Str() + "\""}, false};
+    if (TakeIoError() != 0) StopRunNaming(std::string(text::kCannotFindDirectory) + "\"", settings.Outbound.View(), "\"");
     ChangeDirectory(here);
     TakeIoError();
 }
@@ -55,6 +54,7 @@ OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, 
     target.RequestFile = stem + ".req";
     target.FlowFile = stem + ".clo";
     target.BusyFlag = stem + ".bsy";
+    target.Shared = static_cast<std::size_t>(settings.Outbound.Length());
     return target;
 }
 
@@ -63,10 +63,10 @@ OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings
     const OutboundTarget target = OutboundNames(node, settings, mainZone);
     // An existing directory is the usual case; a real failure shows when the
     // request file is opened.
-    MakeDirectory(settings.Outbound.Str() + "\\" + target.ZoneOutbound);
+    ::MakeDirectory(target.InOutbound(settings.Outbound.Str() + "\\" + target.ZoneOutbound));
     TakeIoError();
     if (node.point != 0) {
-        MakeDirectory(target.TargetDir);
+        ::MakeDirectory(target.InOutbound(target.TargetDir));
         TakeIoError();
     }
     return target;

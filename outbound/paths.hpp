@@ -6,6 +6,7 @@
 
 #include "config/configuration.hpp"
 #include "front/addresses.hpp"
+#include "runtime/platform.hpp"
 
 struct OutboundTarget {
     std::string ZoneOutbound;  // the zone's directory inside Outbound
@@ -15,6 +16,12 @@ struct OutboundTarget {
     std::string RequestFile;   // TargetDir\FileStem.req
     std::string FlowFile;      // TargetDir\FileStem.clo
     std::string BusyFlag;      // TargetDir\FileStem.bsy
+    // Where the outbound's own part of each name begins, after Outbound:
+    // others share the outbound with the mailer, so what they may have put
+    // there is checked before it is used.
+    std::size_t Shared = 0;
+
+    platform::Path InOutbound(const std::string& name) const { return {name, Shared}; }
 };
 
 // Checks that Outbound can be entered, makes the zone and point directories

@@ -1,6 +1,7 @@
 // Writing the request and flow files.
 #include "outbound/request_files.hpp"
 
+#include <new>
 #include <vector>
 
 #include "config/configuration.hpp"
@@ -16,7 +17,7 @@ namespace {
 
 // An existing flow file is left as it is, even one that cannot be opened: it
 // may name files to send. A failure here changes nothing else.
-void TouchFlowFile(const std::string& name) {
+void TouchFlowFile(platform::Path name) {
     if (!FileExists(name)) {
         TextFile flow(name);
         flow.CreateNew();
@@ -36,6 +37,55 @@ std::vector<std::string> WordsOf(const BoundedString& line) {
     return words;
 }
 
+// The most of a request file the cleaning holds in memory, about twice over
+// with its lines: a file larger than that is no list of requests a mailer
+// sends, and reading it would cost the machine its memory.
+constexpr std::size_t kLargestCleaning = std::size_t{64} << 20;
+
+enum class Reading { Whole, Incomplete, TooLarge };
+
+// Reads every line of the file into `lines`, and the lines without repeats
+// into `content`, each ended by CR LF.
+Reading ReadRequestLines(platform::Path file, RequestFileLines& lines, std::string& content, bool& repeats) {
+    std::vector<std::pair<std::size_t, std::size_t>> spans;  // where each line stands in the text
+    TextFile old(file);
+    old.OpenRead();
+    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) return Reading::TooLarge;
+    while (!old.AtEnd()) {
+        const std::size_t start = lines.text.size();
+        // Bounded also while the file grows under the reading.
+        old.ReadFullLine(lines.text, kLargestCleaning + 1 - start);
+        spans.emplace_back(start, lines.text.size() - start);
+        if (lines.text.size() > kLargestCleaning) return Reading::TooLarge;
+    }
+    // Lines after a ^Z in the middle are requests all the same to a mailer
+    // that reads to the end: such a file is only added to, never rewritten.
+    const bool textAfterEndMark = old.TextAfterEndMark();
+    const bool readFailed = !old.CloseAfterReading();
+    repeats = false;
+    lines.present.reserve(spans.size());
+    for (const auto& [start, length] : spans) {
+        const std::string_view line(lines.text.data() + start, length);
+        if (lines.present.insert(line).second)
+            content.append(line).append("\r\n");
+        else
+            repeats = true;
+    }
+    return readFailed || textAfterEndMark ? Reading::Incomplete : Reading::Whole;
+}
+
+// A run killed while it cleaned leaves its copy behind, under a name no
+// later run makes again; with the address's flag held, no other run can be
+// writing one now.
+void RemoveLeftoverCopies(platform::Path file) {
+    const std::size_t nameAt = file.text.find_last_of("\\/") + 1;  // 0 without a folder
+    const std::string folder(file.text.substr(0, nameAt));
+    const std::string listed = nameAt == 0 ? std::string(".") : folder.substr(0, nameAt - 1);
+    for (const std::string& entry : FolderEntries({listed, file.shared}))
+        if (IsTemporaryCopyOf(entry, file.text.substr(nameAt))) RemoveFile({folder + entry, file.shared});
+    TakeIoError();
+}
+
 }  // namespace
 
 BoundedString RequestText(BoundedString word) {
@@ -48,45 +98,45 @@ BoundedString RequestText(BoundedString word) {
 }
 
 void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
-    std::vector<std::pair<std::size_t, std::size_t>> spans;  // where each line stands in the text
-    TextFile old(target.RequestFile);
-    old.OpenRead();
-    while (!old.AtEnd()) {
-        const std::size_t start = lines.text.size();
-        old.ReadFullLine(lines.text);
-        spans.emplace_back(start, lines.text.size() - start);
-    }
-    // Lines after a ^Z in the middle are requests all the same to a mailer
-    // that reads to the end: such a file is only added to, never rewritten.
-    const bool textAfterEndMark = old.TextAfterEndMark();
-    const bool readFailed = !old.CloseAfterReading();
+    // A request file that is a link the sysop made is cleaned where it leads,
+    // and the link stays.
+    const platform::Path requestFile = target.InOutbound(target.RequestFile);
+    std::string real;
+    const platform::Path file = platform::FollowLink(requestFile, real) ? platform::Path(real) : requestFile;
+    RemoveLeftoverCopies(file);
 
     std::string content;
     bool repeats = false;
-    lines.present.reserve(spans.size());
-    for (const auto& [start, length] : spans) {
-        const std::string_view line(lines.text.data() + start, length);
-        if (lines.present.insert(line).second)
-            content.append(line).append("\r\n");
-        else
-            repeats = true;
+    Reading reading = Reading::TooLarge;
+    try {
+        reading = ReadRequestLines(file, lines, content, repeats);
+    } catch (const std::bad_alloc&) {
+    }
+    // A file that cannot be held in memory is left as it is, and so is the
+    // address: nothing can be checked against it.
+    if (reading == Reading::TooLarge) {
+        lines.present = {};
+        lines.text = std::string();
+        std::string().swap(content);
+        TakeIoError();
+        StopRunNaming(text::kNoMemoryFor, target.RequestFile);
     }
     // A file without repeats stays as it is, its owner, rights and links
     // with it; so does one that could not be read to its end.
-    if (!repeats || readFailed || textAfterEndMark) return;
+    if (!repeats || reading == Reading::Incomplete) return;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.
     TextFile cleaned;
-    cleaned.CreateTemporaryBeside(target.RequestFile);
+    cleaned.CreateTemporaryBeside(file);
     const bool made = cleaned.IsOpen();
     cleaned.Write(content);
     if (made) cleaned.Close();
     if (TakeIoError() == 0) {
-        PutInPlace(cleaned.Name(), target.RequestFile);
+        PutInPlace(cleaned.Where(), file);
         if (TakeIoError() == 0) return;
     }
-    if (made) RemoveFile(cleaned.Name());
+    if (made) RemoveFile(cleaned.Where());
     TakeIoError();
     StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }
@@ -97,7 +147,7 @@ namespace {
 // asks for it, or creates it when it is missing. A request file that is
 // there but cannot be opened is reported, never emptied.
 void OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextFile& request, RequestFileLines& existing) {
-    if (FileExists(target.RequestFile)) {
+    if (FileExists(request.Where())) {
         if (checkDupes) CleanRequestFile(target, existing);
         request.OpenAppend();
     } else {
@@ -106,13 +156,13 @@ void OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextFile& re
     if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
 }
 
-// The log line, the line in the request file, then the console line: the
-// console shows only what the file holds.
+// The line in the request file, then its log line and its console line: the
+// log and the console show only what the file holds.
 void WriteRequestLine(std::string_view wanted, std::string_view address, TextFile& request, ActivityLog& log,
                       TextFile& console) {
-    WriteLogLine(log, wanted, address);
     request.WriteLine(wanted);
     if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
+    WriteLogLine(log, wanted, address);
     console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
 }
 
@@ -136,10 +186,12 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
                    const Settings& settings, ActivityLog& log, TextFile& console) {
     // Held until the request file is closed, and given back at any stop.
     const BusyFlag flag(target, node);
-    if (settings.CreateClo) TouchFlowFile(target.FlowFile);
     RequestFileLines existing;
-    TextFile request(target.RequestFile);
+    TextFile request(target.InOutbound(target.RequestFile));
     OpenRequestFile(target, settings.CheckDupes, request, existing);
+    // Only a request file open for the requests gets its flow file: the
+    // mailer would call for nothing.
+    if (settings.CreateClo) TouchFlowFile(target.InOutbound(target.FlowFile));
     const std::string address = PrintedForm(node);
     for (const std::string& wanted : RequestTexts(requests)) {
         if (settings.CheckDupes && existing.Holds(wanted))

@@ -6,11 +6,17 @@
 
 std::string CurrentDirectory() { return platform::CurrentDirectory(); }
 void ChangeDirectory(std::string_view path) { SetIoError(platform::ChangeDirectory(path)); }
-void MakeDirectory(std::string_view path) { SetIoError(platform::MakeDirectory(path)); }
-void RemoveFile(std::string_view path) { SetIoError(platform::FileDelete(path)); }
-void PutInPlace(std::string_view from, std::string_view to) { SetIoError(platform::FileReplace(from, to)); }
+void MakeDirectory(platform::Path path) { SetIoError(platform::MakeDirectory(path)); }
+void RemoveFile(platform::Path path) { SetIoError(platform::FileDelete(path)); }
+void PutInPlace(platform::Path from, platform::Path to) { SetIoError(platform::FileReplace(from, to)); }
 
-FlagResult CreateFlagFile(std::string_view path, std::string_view content) {
+std::vector<std::string> FolderEntries(platform::Path folder) {
+    std::vector<std::string> names;
+    if (platform::ListFolder(folder, names) != 0) names.clear();
+    return names;
+}
+
+FlagResult CreateFlagFile(platform::Path path, std::string_view content) {
     platform::Handle handle = platform::kNoHandle;
     if (const int error = platform::FileCreateNew(path, platform::Access::ReadWrite, handle))
         return platform::MeansAlreadyExists(error) ? FlagResult::Exists : FlagResult::Failed;
@@ -20,8 +26,8 @@ FlagResult CreateFlagFile(std::string_view path, std::string_view content) {
     return FlagResult::Created;
 }
 
-void ProbeOpenClose(std::string_view name, platform::Access access) {
-    if (name.empty()) return;
+void ProbeOpenClose(platform::Path name, platform::Access access) {
+    if (name.text.empty()) return;
     platform::Handle handle = platform::kNoHandle;
     if (int error = platform::FileOpen(name, access, handle)) return SetIoError(error);
     SetIoError(platform::FileClose(handle));

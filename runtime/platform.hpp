@@ -4,9 +4,11 @@
 // runtime turns that code into the pending I/O error.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -22,6 +24,27 @@ struct Date {
 };
 struct Time {
     std::int32_t hour, minute, second, hundredths;
+};
+
+// A path in the program's own form ("\" separators), and where in it the
+// part begins that others may add names to: the outbound below OUTBOUND,
+// which the mailer's group shares, and the log's own name below its folder.
+// Every component that begins at or after `shared` is checked: a symbolic
+// link there is followed only when its owner is the process's user, root or
+// the owner of the folder that holds it, and the last one is used only when
+// it is a regular file (a FIFO is not waited on, a device not read). Either
+// failing is a file that cannot be opened. The part before `shared` is the
+// sysop's own choice and is followed as given; lists and the configuration
+// have no checked part.
+struct Path {
+    static constexpr std::size_t kNothingShared = std::string_view::npos;
+
+    Path(std::string_view name, std::size_t sharedFrom = kNothingShared) : text(name), shared(sharedFrom) {}  // NOLINT
+    Path(const std::string& name, std::size_t sharedFrom = kNothingShared) : Path(std::string_view(name), sharedFrom) {}  // NOLINT
+    Path(const char* name) : Path(std::string_view(name)) {}  // NOLINT
+
+    std::string_view text;
+    std::size_t shared;
 };
 
 // Whose text a console write carries. The program's own texts are CP866
@@ -45,10 +68,10 @@ namespace TOLVEX_PLATFORM {
 using namespace ::platform;
 
 // Paths arrive in the program's own form ("\" separators).
-int FileOpen(std::string_view path, Access access, Handle& handle);  // must exist; never a directory
-int FileCreate(std::string_view path, Handle& handle);                // creates or empties; read and write
+int FileOpen(Path path, Access access, Handle& handle);  // must exist; never a directory
+int FileCreate(Path path, Handle& handle);                // creates or empties; read and write
 // Creates a file that must not exist yet, for ReadWrite or Append.
-int FileCreateNew(std::string_view path, Access access, Handle& handle);
+int FileCreateNew(Path path, Access access, Handle& handle);
 bool MeansAlreadyExists(int error);  // the error of creating what exists already
 int FileRead(Handle handle, char* buffer, int size, int& got);
 int FileWrite(Handle handle, const char* data, int size);  // all of it, or an error
@@ -56,21 +79,25 @@ int FileSeek(Handle handle, std::int64_t position);
 int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
 int FileSetEnd(Handle handle);                       // the file ends at the current position
 int FileClose(Handle handle);
-int FileDelete(std::string_view path);
-// The file a path names, symbolic links followed, as a path the other
-// operations take; the path itself when it names no such file.
-std::string RealFile(std::string_view path);
-// Puts `from` in the place of the existing file `to` in one step. `from`
-// first takes the permissions, and where allowed the owner and group, of
-// `to`, and reaches the disk: a power cut leaves the old file or the new one.
-int FileReplace(std::string_view from, std::string_view to);
+int FileDelete(Path path);
+// Where the path leads when its last component is a symbolic link that may
+// be followed: a full path the other operations take. False for anything
+// else (no link, a link that may not be followed, a system without links).
+bool FollowLink(Path path, std::string& target);
+// Puts `from` in the place of the existing regular file `to`, in the same
+// folder, in one step. `from` first takes the permissions, and where allowed
+// the owner and group, of `to`, as far as the file system keeps them, and
+// reaches the disk: a power cut leaves the old file or the new one.
+int FileReplace(Path from, Path to);
+// The names in a folder, "." and ".." left out.
+int ListFolder(Path folder, std::vector<std::string>& names);
 
 Handle StandardInput();
 Handle StandardOutput();
 
 std::string CurrentDirectory();
 int ChangeDirectory(std::string_view path);
-int MakeDirectory(std::string_view path);
+int MakeDirectory(Path path);
 
 Date LocalDate();
 Time LocalTime();

@@ -22,3 +22,15 @@ void EndRun(unsigned code) {
     if (StandardOutput().IsOpen()) StandardOutput().Close();
     platform::EndProcess(code);
 }
+
+std::string ShownName(std::string_view name) {
+    std::string shown;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 32 || byte == 127)
+            shown.append(1, '^').append(1, static_cast<char>(byte ^ 64));
+        else
+            shown.push_back(c);
+    }
+    return shown;
+}

@@ -23,7 +23,12 @@ struct RunStop {
 
 [[noreturn]] inline void StopRun(std::string_view ownText) { throw RunStop{{std::string(ownText)}, true}; }
 
+// A name as a message shows it: a control byte (below 32, and 127) as "^" and
+// a letter ("^[" for ESC), so that a name from a file or a configuration
+// cannot recolour or retitle the terminal.
+std::string ShownName(std::string_view name);
+
 // A message followed directly by a name the user gave, and what follows the name.
 [[noreturn]] inline void StopRunNaming(std::string_view message, std::string_view name, std::string_view after = {}) {
-    throw RunStop{{std::string(message) + std::string(name) + std::string(after)}, false};
+    throw RunStop{{std::string(message) + ShownName(name) + std::string(after)}, false};
 }

@@ -20,8 +20,9 @@ TextFile::~TextFile() {
     if (state_ != State::Closed && owned_) platform::FileClose(handle_);
 }
 
-void TextFile::Bind(std::string_view name) {
-    name_ = std::string(name);
+void TextFile::Bind(platform::Path name) {
+    name_ = std::string(name.text);
+    shared_ = name.shared;
     state_ = State::Closed;
     handle_ = platform::kNoHandle;
     owned_ = false;
@@ -49,7 +50,7 @@ void TextFile::OpenRead() {
         return;
     }
     platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileOpen(name_, platform::Access::Read, handle);
+    const int error = platform::FileOpen(Where(), platform::Access::Read, handle);
     Attach(error, handle, true, State::Reading);
 }
 
@@ -60,7 +61,7 @@ void TextFile::Create() {
         return;
     }
     platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileCreate(name_, handle);
+    const int error = platform::FileCreate(Where(), handle);
     cutBack_ = Attach(error, handle, true, State::Writing);
 }
 
@@ -72,7 +73,7 @@ void TextFile::CreateNew(Writers writers) {
     }
     const platform::Access access = writers == Writers::Many ? platform::Access::Append : platform::Access::ReadWrite;
     platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileCreateNew(name_, access, handle);
+    const int error = platform::FileCreateNew(Where(), access, handle);
     cutBack_ = Attach(error, handle, true, State::Writing) && writers == Writers::One;
 }
 
@@ -82,7 +83,7 @@ void TextFile::OpenAppend(Writers writers) {
     // as it is at that moment, never over what they added meanwhile.
     const platform::Access access = writers == Writers::Many ? platform::Access::Append : platform::Access::ReadWrite;
     platform::Handle handle = platform::kNoHandle;
-    const int error = name_.empty() ? kFileNotBound : platform::FileOpen(name_, access, handle);
+    const int error = name_.empty() ? kFileNotBound : platform::FileOpen(Where(), access, handle);
     if (!Attach(error, handle, true, State::Writing)) return;
     CutEndMarks(writers);
     cutBack_ = writers == Writers::One && !IoErrorPending();
@@ -129,28 +130,54 @@ void TextFile::CutEndMarks(Writers writers) {
     }
     // A handle that only appends cannot cut: one for reading and writing does.
     platform::Handle cutter = platform::kNoHandle;
-    if (const int error = platform::FileOpen(name_, platform::Access::ReadWrite, cutter)) return SetIoError(error);
+    if (const int error = platform::FileOpen(Where(), platform::Access::ReadWrite, cutter)) return SetIoError(error);
     int error = platform::FileSeek(cutter, end);
     if (error == 0) error = platform::FileSetEnd(cutter);
     const int closed = platform::FileClose(cutter);
     SetIoError(error != 0 ? error : closed);
 }
 
-void TextFile::CreateTemporaryBeside(std::string_view path) {
+namespace {
+
+std::string_view StemOf(std::string_view file) { return file.substr(0, file.find('.')); }
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperChar(x) == UpperChar(y); });
+}
+
+}  // namespace
+
+bool IsTemporaryCopyOf(std::string_view name, std::string_view file) {
+    const std::string_view stem = StemOf(file);
+    constexpr std::string_view kEnd = ".tmp";
+    if (name.size() < stem.size() + 1 + kEnd.size() || !SameLetters(name.substr(0, stem.size()), stem) ||
+        name[stem.size()] != '.' || !SameLetters(name.substr(name.size() - kEnd.size()), kEnd))
+        return false;
+    const std::string_view numbers = name.substr(stem.size() + 1, name.size() - stem.size() - 1 - kEnd.size());
+    const std::size_t dash = numbers.find('-');
+    return dash == std::string_view::npos ? AllDigits(numbers)
+                                          : AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
+}
+
+void TextFile::CreateTemporaryBeside(platform::Path path) {
     if (IsOpen()) Close();
-    const std::string real = platform::RealFile(path);
-    const std::size_t slash = real.find_last_of("\\/");
-    const std::size_t fileStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string_view file = std::string_view(real).substr(fileStart);
-    const std::string stem =
-        real.substr(0, fileStart) + std::string(file.substr(0, file.find('.'))) + "." + IntToText(platform::ProcessId());
+    const std::string_view beside = path.text;
+    const std::size_t slash = beside.find_last_of("\\/");
+    const std::size_t fileStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::string stem = std::string(beside.substr(0, fileStart)) + std::string(StemOf(beside.substr(fileStart))) + "." +
+                             IntToText(platform::ProcessId());
+    shared_ = path.shared;
     // A name that is taken, by the leftover of an earlier run that had the same
     // process id or by anything else, is never touched: the next one is tried.
     int error = 0;
     platform::Handle handle = platform::kNoHandle;
     for (int attempt = 0; attempt < kTemporaryNames; ++attempt) {
         name_ = attempt == 0 ? stem + ".tmp" : stem + "-" + IntToText(attempt) + ".tmp";
-        error = platform::FileCreateNew(name_, platform::Access::ReadWrite, handle);
+        error = platform::FileCreateNew(Where(), platform::Access::ReadWrite, handle);
         if (!platform::MeansAlreadyExists(error)) break;
     }
     cutBack_ = Attach(error, handle, true, State::Writing);
@@ -311,4 +338,14 @@ BoundedString TextFile::ReadLine() {
     return BoundedString(line);
 }
 
-void TextFile::ReadFullLine(std::string& into) { ReadLineUpTo(std::string::npos, into); }
+void TextFile::ReadFullLine(std::string& into, std::size_t most) { ReadLineUpTo(most, into); }
+
+std::int64_t TextFile::Size() {
+    if (IoErrorPending() || state_ != State::Reading || !owned_) return -1;
+    std::int64_t size = 0;
+    if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error), -1;
+    if (const int error = platform::FileSeek(handle_, 0)) return SetIoError(error), -1;
+    inputUsed_ = next_ = 0;
+    skipLineFeed_ = inputEnded_ = false;
+    return size;
+}

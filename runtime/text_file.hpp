@@ -15,19 +15,25 @@
 // request file, guarded by its busy flag), or other runs too (the log).
 enum class Writers { One, Many };
 
+// Whether a name is one CreateTemporaryBeside gives a copy of `file` (a name
+// without folder): its stem (up to the first "."), "." and the process id,
+// "-" and a number when that was taken, and ".tmp", in any letter case.
+bool IsTemporaryCopyOf(std::string_view name, std::string_view file);
+
 class TextFile {
 public:
     static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
     TextFile() = default;
-    explicit TextFile(std::string_view name) { Bind(name); }
+    explicit TextFile(platform::Path name) { Bind(name); }
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
     ~TextFile();  // lets the handle go
 
     // Binding an open file drops its open state without closing it.
-    void Bind(std::string_view name);
+    void Bind(platform::Path name);
     const std::string& Name() const { return name_; }
+    platform::Path Where() const { return {name_, shared_}; }  // the name, and where others may plant names in it
     bool IsOpen() const { return state_ != State::Closed; }
 
     void OpenRead();  // an existing file; the empty name is standard input
@@ -36,9 +42,9 @@ public:
     void CreateNew(Writers writers = Writers::One);
     // An existing file, written at its end; ^Z bytes that end it are cut away.
     void OpenAppend(Writers writers = Writers::One);
-    // A new file beside the real file of `path` (symbolic links followed),
-    // under a name of this process's own; Name() tells which.
-    void CreateTemporaryBeside(std::string_view path);
+    // A new file beside `path`, under a name of this process's own
+    // (IsTemporaryCopyOf); Name() tells which.
+    void CreateTemporaryBeside(platform::Path path);
     void Close();  // closing a closed file is an error
     // Closes a file that was read and tells whether it was read to its end
     // without a failure. Leaves no I/O error pending: the text is in hand.
@@ -50,7 +56,12 @@ public:
     enum class Encoding { Bytes, Utf16 };
     Encoding TakeByteOrderMark();
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
-    void ReadFullLine(std::string& into);  // appends the whole line, however long
+    // Appends the whole line, however long, up to `most` characters of it;
+    // the rest of a longer line is skipped.
+    void ReadFullLine(std::string& into, std::size_t most = std::string::npos);
+    // The size of a file open for reading, which is read from its start
+    // again; -1 when it cannot be told (standard input).
+    std::int64_t Size();
     bool AtEnd();
     // At a ^Z: whether anything but more ^Z follows it. Reads past it.
     bool TextAfterEndMark();
@@ -78,6 +89,7 @@ private:
     void ReadLineUpTo(std::size_t limit, std::string& line);
 
     std::string name_;
+    std::size_t shared_ = platform::Path::kNothingShared;
     State state_ = State::Closed;
     platform::Handle handle_ = platform::kNoHandle;
     bool owned_ = false;

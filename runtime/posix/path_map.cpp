@@ -140,6 +140,24 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
     return mapped;
 }
 
+std::size_t MappedOffset(std::string_view path, std::size_t from, const std::string& mapped) {
+    if (from >= path.size()) return std::string::npos;
+    // The components of `path` that begin before `from`, skipped in `mapped` one by one.
+    std::size_t before = 0;
+    for (std::size_t at = 0; at < from;) {
+        const std::size_t end = std::min(path.find_first_of("\\/", at), path.size());
+        if (end > at) ++before;
+        at = end + 1;
+    }
+    std::size_t at = mapped.starts_with('/') ? 1 : 0;
+    for (; before > 0 && at < mapped.size(); --before) {
+        const std::size_t slash = mapped.find('/', at);
+        if (slash == std::string::npos) return std::string::npos;
+        at = slash + 1;
+    }
+    return at < mapped.size() ? at : std::string::npos;
+}
+
 void NoteMade(const std::string& mapped, bool folder) {
     const std::string parent = FolderOf(mapped);
     const std::string name = NameOf(mapped);

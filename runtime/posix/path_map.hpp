@@ -28,6 +28,11 @@ enum class Purpose { Use, Create };
 // is there.
 std::string MapPath(std::string_view path, Purpose purpose, bool* found = nullptr);
 
+// Where in `mapped`, MapPath's result for `path`, the component begins that
+// stands for the first one of `path` to begin at or after `from`; npos when
+// none does. (MapPath gives each non-empty component of a path one of its own.)
+std::size_t MappedOffset(std::string_view path, std::size_t from, const std::string& mapped);
+
 // What the run made at a mapped path (a file, or a folder, which is then
 // known to be empty), and what it removed.
 void NoteMade(const std::string& mapped, bool folder);

@@ -64,6 +64,18 @@ TEST(PathMap, WhatTheRunMakesIsFoundInFoldersItKnows) {
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11F80024.REQ");
 }
 
+// The part of a path that others may add names to begins at the same
+// component once the path is mapped; empty components go in the mapping.
+TEST(PathMap, TheCheckedPartBeginsAtTheSameComponent) {
+    constexpr std::size_t kNone = std::string::npos;
+    EXPECT_EQ(path_map::MappedOffset("\\FIDO\\OUT\\a.req", 5, "/fido/out/a.req"), 6u);
+    EXPECT_EQ(path_map::MappedOffset("FIDO\\\\OUT/a.req", 4, "fido/out/a.req"), 5u);
+    EXPECT_EQ(path_map::MappedOffset("\\A\\T.LOG", 3, "/a/t.log"), 3u);
+    EXPECT_EQ(path_map::MappedOffset("T.LOG", 0, "t.log"), 0u);
+    EXPECT_EQ(path_map::MappedOffset("\\A\\", 3, "/a"), kNone);
+    EXPECT_EQ(path_map::MappedOffset("\\A\\T.LOG", kNone, "/a/t.log"), kNone);
+}
+
 // A file another run makes after the folder was listed: once creating it
 // anew fails because it is there, it is found.
 TEST(PathMap, AFileMadeMeanwhileIsFoundOnceItIsSeenToExist) {

@@ -6,10 +6,12 @@
 
 #include "runtime/posix/path_map.hpp"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <iconv.h>
-#include <poll.h>
 #include <langinfo.h>
+#include <limits.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
+#include <vector>
 
 namespace TOLVEX_PLATFORM {
 namespace {
@@ -28,17 +32,136 @@ using path_map::Purpose;
 
 int LastError() { return errno != 0 ? errno : EIO; }
 
-int OpenMapped(const std::string& path, int flags, Handle& handle) {
-    const int fd = open(path.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0) return LastError();
-    // Only a read-only open reaches a folder: the others fail on one by themselves.
+// A symbolic link met where others may add names is followed only when its
+// owner is this process's user, root, or the owner of the folder that holds
+// it: a link anyone else planted there would steer the run to a file of their
+// choosing (Linux applies the same rule in sticky folders).
+bool MayFollow(const struct stat& link, int folder) {
+    if (link.st_uid == geteuid() || link.st_uid == 0) return true;
+    struct stat holder {};
+    return fstat(folder, &holder) == 0 && holder.st_uid == link.st_uid;
+}
+
+// Where the link `name` in `folder` leads; EINVAL when it is no link, EACCES
+// when it may not be followed. The target is read from the very link that was
+// checked, not from whatever bears its name by then.
+int ReadLink(int folder, const std::string& name, bool checked, std::string& target) {
+    const int link = openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (link < 0) return LastError();
     struct stat info {};
-    if ((flags & O_ACCMODE) == O_RDONLY && fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    int error = fstat(link, &info) != 0 ? LastError() : 0;
+    if (error == 0 && !S_ISLNK(info.st_mode)) error = EINVAL;
+    if (error == 0 && checked && !MayFollow(info, folder)) error = EACCES;
+    if (error == 0) {
+        target.assign(PATH_MAX, '\0');
+        const ssize_t n = readlinkat(link, "", target.data(), target.size());
+        if (n < 0) error = LastError();
+        target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    }
+    close(link);
+    return error;
+}
+
+// Opens `name` in `folder`. Unchecked, as the system does; checked, a
+// symbolic link is followed only as MayFollow allows, and where it leads is
+// its owner's choice.
+int OpenAt(int folder, const std::string& name, int flags, bool checked, int& fd) {
+    fd = openat(folder, name.c_str(), flags | O_CLOEXEC | (checked ? O_NOFOLLOW : 0), 0666);
+    if (fd >= 0) return 0;
+    const int error = LastError();
+    // A link met with O_NOFOLLOW: ELOOP, or ENOTDIR where a folder was asked for.
+    if (!checked || (error != ELOOP && error != ENOTDIR)) return error;
+    std::string target;
+    const int link = ReadLink(folder, name, true, target);
+    if (link == EINVAL) return error;
+    if (link != 0) return link;
+    fd = openat(folder, target.c_str(), flags | O_CLOEXEC, 0666);
+    return fd < 0 ? LastError() : 0;
+}
+
+// The folder that holds a path's last component, and that component: the part
+// before the checked one as the system follows it, every folder after it
+// opened with OpenAt, checked.
+class Holder {
+public:
+    Holder() = default;
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    ~Holder() {
+        if (fd_ >= 0) close(fd_);
+    }
+
+    int Open(const std::string& mapped, std::size_t sharedAt) {
+        const std::size_t slash = mapped.rfind('/');
+        const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
+        name_ = mapped.substr(nameAt);
+        checked_ = sharedAt <= nameAt;
+        const std::size_t given = std::min(sharedAt, nameAt);
+        std::string base = mapped.substr(0, given);
+        while (base.size() > 1 && base.back() == '/') base.pop_back();
+        fd_ = open(base.empty() ? "." : base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) return LastError();
+        for (std::size_t at = given; at < nameAt;) {
+            const std::size_t end = mapped.find('/', at);
+            const std::string part = mapped.substr(at, end - at);
+            at = end + 1;
+            if (part.empty()) continue;
+            int next = -1;
+            const int error = OpenAt(fd_, part, O_PATH | O_DIRECTORY, true, next);
+            close(fd_);
+            fd_ = next;
+            if (error != 0) return error;
+        }
+        return 0;
+    }
+
+    int fd() const { return fd_; }
+    const std::string& name() const { return name_; }
+    bool checked() const { return checked_; }  // the last component is in the checked part
+
+private:
+    int fd_ = -1;
+    std::string name_;
+    bool checked_ = false;
+};
+
+// A path mapped onto the file system, and where its checked part begins there.
+struct Mapped {
+    std::string path;
+    std::size_t shared = std::string::npos;
+    bool found = false;  // its last component names an entry that is there
+};
+
+Mapped Map(Path path, Purpose purpose) {
+    Mapped mapped;
+    mapped.path = MapPath(path.text, purpose, &mapped.found);
+    mapped.shared = path_map::MappedOffset(path.text, path.shared, mapped.path);
+    return mapped;
+}
+
+// A file: never a folder; in the checked part only a regular file, opened
+// without waiting (a FIFO with no writer would hold the run for good).
+int OpenFileIn(const Holder& holder, int flags, Handle& handle) {
+    int fd = -1;
+    if (const int error = OpenAt(holder.fd(), holder.name(), flags | (holder.checked() ? O_NONBLOCK : 0), holder.checked(), fd))
+        return error;
+    struct stat info {};
+    int error = fstat(fd, &info) != 0 ? LastError() : 0;
+    if (error == 0 && S_ISDIR(info.st_mode)) error = EISDIR;
+    if (error == 0 && holder.checked() && !S_ISREG(info.st_mode)) error = EACCES;
+    if (error == 0 && holder.checked() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = LastError();
+    if (error != 0) {
         close(fd);
-        return EISDIR;
+        return error;
     }
     handle = fd;
     return 0;
+}
+
+int OpenMapped(const Mapped& mapped, int flags, Handle& handle) {
+    Holder holder;
+    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    return OpenFileIn(holder, flags, handle);
 }
 
 // What is made inside a folder that its group may write to is the group's
@@ -46,31 +169,20 @@ int OpenMapped(const std::string& path, int flags, Handle& handle) {
 // group must be able to flag, rewrite and remove it. The group gets the
 // owner's rights; the bits for others stay as the umask left them, and a
 // folder made inside a setgid folder keeps the setgid bit the system gave it.
-void ShareWithGroup(const std::string& path, int fd) {
-    const std::string parent = path_map::FolderOf(path);
-    struct stat folder {};
-    if (stat(parent.empty() ? "." : parent.c_str(), &folder) != 0 || (folder.st_mode & S_IWGRP) == 0) return;
-    struct stat made {};
-    if ((fd >= 0 ? fstat(fd, &made) : stat(path.c_str(), &made)) != 0) return;
-    const mode_t mode = made.st_mode & 07777;
+void ShareWithGroup(int folder, int made) {
+    struct stat holder {};
+    if (fstat(folder, &holder) != 0 || (holder.st_mode & S_IWGRP) == 0) return;
+    struct stat info {};
+    if (fstat(made, &info) != 0) return;
+    const mode_t mode = info.st_mode & 07777;
     const mode_t shared = mode | ((mode & S_IRWXU) >> 3);
-    if (shared == mode) return;
-    if (fd >= 0)
-        fchmod(fd, shared);
-    else
-        chmod(path.c_str(), shared);
+    if (shared != mode) fchmod(made, shared);
 }
 
-// The path mapped and with every symbolic link resolved; as mapped when it
-// names nothing.
-std::string RealMapped(std::string_view path) {
-    const std::string mapped = MapPath(path, Purpose::Use);
-    char* real = realpath(mapped.c_str(), nullptr);
-    if (real == nullptr) return mapped;
-    std::string resolved(real);
-    std::free(real);
-    return resolved;
-}
+// A file system that cannot keep an owner or a mode (FAT through FUSE, some
+// shares) still takes the cleaned file; so does one without fsync.
+bool ModeNotKept(int error) { return error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM; }
+bool SyncNotKept(int error) { return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP; }
 
 // The interrupts that ask a program to end, as a terminal, a shell or a
 // system going down sends them.
@@ -92,27 +204,28 @@ extern "C" void HoldBack(int signal) {
 
 }  // namespace
 
-int FileOpen(std::string_view path, Access access, Handle& handle) {
+int FileOpen(Path path, Access access, Handle& handle) {
     const int flags = access == Access::Read ? O_RDONLY : access == Access::Append ? O_RDWR | O_APPEND : O_RDWR;
-    return OpenMapped(MapPath(path, Purpose::Use), flags, handle);
+    return OpenMapped(Map(path, Purpose::Use), flags, handle);
 }
 
-int FileCreate(std::string_view path, Handle& handle) {
-    const std::string mapped = MapPath(path, Purpose::Create);
+int FileCreate(Path path, Handle& handle) {
+    const Mapped mapped = Map(path, Purpose::Create);
     const int error = OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle);
-    if (error == 0) path_map::NoteMade(mapped, false);
+    if (error == 0) path_map::NoteMade(mapped.path, false);
     return error;
 }
 
-int FileCreateNew(std::string_view path, Access access, Handle& handle) {
-    const std::string mapped = MapPath(path, Purpose::Create);
-    const int flags = O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0);
-    const int error = OpenMapped(mapped, flags, handle);
+int FileCreateNew(Path path, Access access, Handle& handle) {
+    const Mapped mapped = Map(path, Purpose::Create);
+    Holder holder;
+    int error = holder.Open(mapped.path, mapped.shared);
+    if (error == 0) error = OpenFileIn(holder, O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0), handle);
     // Made meanwhile by another run: the name is there from now on, even
     // where this run listed the folder before.
-    if (error == 0 || error == EEXIST) path_map::NoteMade(mapped, false);
+    if (error == 0 || error == EEXIST) path_map::NoteMade(mapped.path, false);
     if (error != 0) return error;
-    ShareWithGroup(mapped, static_cast<int>(handle));
+    ShareWithGroup(holder.fd(), static_cast<int>(handle));
     return 0;
 }
 
@@ -158,41 +271,85 @@ int FileSetEnd(Handle handle) {
 
 int FileClose(Handle handle) { return close(static_cast<int>(handle)) != 0 ? LastError() : 0; }
 
-int FileDelete(std::string_view path) {
-    const std::string mapped = MapPath(path, Purpose::Use);
-    if (unlink(mapped.c_str()) != 0) return LastError();
-    path_map::NoteRemoved(mapped);
+int FileDelete(Path path) {
+    const Mapped mapped = Map(path, Purpose::Use);
+    Holder holder;
+    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    if (unlinkat(holder.fd(), holder.name().c_str(), 0) != 0) return LastError();
+    path_map::NoteRemoved(mapped.path);
     return 0;
 }
 
-std::string RealFile(std::string_view path) { return RealMapped(path); }
+bool FollowLink(Path path, std::string& target) {
+    const Mapped mapped = Map(path, Purpose::Use);
+    Holder holder;
+    std::string leads;
+    if (holder.Open(mapped.path, mapped.shared) != 0 || ReadLink(holder.fd(), holder.name(), holder.checked(), leads) != 0)
+        return false;
+    // The file it leads to, as a full path with every further link resolved.
+    const int fd = openat(holder.fd(), leads.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) return false;
+    target.assign(PATH_MAX, '\0');
+    const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target.data(), target.size());
+    close(fd);
+    target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return n > 0;
+}
 
-int FileReplace(std::string_view from, std::string_view to) {
-    const std::string source = MapPath(from, Purpose::Use);
-    const std::string target = RealMapped(to);
+int FileReplace(Path from, Path to) {
+    const Mapped source = Map(from, Purpose::Use);
+    const Mapped target = Map(to, Purpose::Use);
+    Holder sourceFolder, targetFolder;
+    if (const int error = sourceFolder.Open(source.path, source.shared)) return error;
+    if (const int error = targetFolder.Open(target.path, target.shared)) return error;
+    // Only a regular file is replaced: a link put there meanwhile is not
+    // taken for the file whose owner and mode the copy gets.
     struct stat old {};
-    if (stat(target.c_str(), &old) != 0) return LastError();
-    const int fd = open(source.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return LastError();
+    if (fstatat(targetFolder.fd(), targetFolder.name().c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+    if (!S_ISREG(old.st_mode)) return EACCES;
+    Handle handle = kNoHandle;
+    if (const int error = OpenFileIn(sourceFolder, O_RDWR, handle)) return error;
+    const int fd = static_cast<int>(handle);
     // The owner where the process may give it away (as root), else at least
     // the group where it belongs to it; the mode after that, as a change of
     // owner may clear the set-id bits.
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {
         [[maybe_unused]] const int groupOnly = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     }
-    int error = fchmod(fd, old.st_mode & 07777) != 0 ? LastError() : 0;
-    if (error == 0 && fsync(fd) != 0) error = LastError();
+    int error = fchmod(fd, old.st_mode & 07777) != 0 && !ModeNotKept(errno) ? LastError() : 0;
+    if (error == 0 && fsync(fd) != 0 && !SyncNotKept(errno)) error = LastError();
     close(fd);
-    if (error == 0 && rename(source.c_str(), target.c_str()) != 0) error = LastError();
+    if (error == 0 && renameat(sourceFolder.fd(), sourceFolder.name().c_str(), targetFolder.fd(),
+                               targetFolder.name().c_str()) != 0)
+        error = LastError();
     if (error != 0) return error;
-    path_map::NoteRemoved(source);
+    path_map::NoteRemoved(source.path);
     // The rename itself reaches the disk with its folder.
-    const std::string parent = path_map::FolderOf(target);
-    const int folder = open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder = openat(targetFolder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
         fsync(folder);
         close(folder);
     }
+    return 0;
+}
+
+int ListFolder(Path folder, std::vector<std::string>& names) {
+    const Mapped mapped = Map(folder, Purpose::Use);
+    Holder holder;
+    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    int fd = -1;
+    if (const int error = OpenAt(holder.fd(), holder.name(), O_RDONLY | O_DIRECTORY, holder.checked(), fd)) return error;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        const int error = LastError();
+        close(fd);
+        return error;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    closedir(dir);
     return 0;
 }
 
@@ -214,14 +371,21 @@ int ChangeDirectory(std::string_view path) {
     return chdir(MapPath(path, Purpose::Use).c_str()) != 0 ? LastError() : 0;
 }
 
-int MakeDirectory(std::string_view path) {
-    bool found = false;
-    const std::string mapped = MapPath(path, Purpose::Create, &found);
+int MakeDirectory(Path path) {
+    const Mapped mapped = Map(path, Purpose::Create);
     // The usual case, a folder that is there already, costs no call.
-    if (found) return EEXIST;
-    if (mkdir(mapped.c_str(), 0777) != 0) return LastError();
-    path_map::NoteMade(mapped, true);
-    ShareWithGroup(mapped, -1);
+    if (mapped.found) return EEXIST;
+    Holder holder;
+    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    if (mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0) return LastError();
+    path_map::NoteMade(mapped.path, true);
+    // Opened again without following a link: the folder just made, not
+    // whatever may have been put in its place.
+    const int made = openat(holder.fd(), holder.name().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (made >= 0) {
+        ShareWithGroup(holder.fd(), made);
+        close(made);
+    }
     return 0;
 }
 
@@ -265,8 +429,11 @@ void StartProcess() {
                     close(none);
                 }
             }
-    // A reader that goes away must not end the job half-done.
+    // A reader that goes away must not end the job half-done, nor a limit on
+    // the size of files: the write fails instead (EFBIG), and the run cuts
+    // the file back and stops as on a full disk.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 void EndProcess(unsigned code) { std::_Exit(static_cast<int>(code)); }

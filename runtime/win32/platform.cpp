@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <vector>
 
 #include "runtime/platform.hpp"
 
@@ -24,12 +26,24 @@ int LastError() {
 
 int Result(BOOL ok) { return ok ? 0 : LastError(); }
 
+// Whether the path's last component lies where others may add names.
+bool LastComponentShared(Path path) {
+    const std::size_t separator = path.text.find_last_of("\\/");
+    return path.shared <= (separator == std::string_view::npos ? 0 : separator + 1);
+}
+
 // Other processes (a mailer, a tosser) may read and write the same files.
-int OpenFile(std::string_view path, DWORD access, DWORD disposition, Handle& handle) {
-    const std::string name(path);
+// Where others may add names, only a file on a disk is used: a device or a
+// pipe given such a name is not read or written.
+int OpenFile(Path path, DWORD access, DWORD disposition, Handle& handle) {
+    const std::string name(path.text);
     const HANDLE file = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LastError();
+    if (LastComponentShared(path) && GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return ERROR_ACCESS_DENIED;
+    }
     handle = FromHandle(file);
     return 0;
 }
@@ -91,15 +105,15 @@ DWORD Rights(Access access) {
 }  // namespace
 
 // Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a directory.
-int FileOpen(std::string_view path, Access access, Handle& handle) {
+int FileOpen(Path path, Access access, Handle& handle) {
     return OpenFile(path, Rights(access), OPEN_EXISTING, handle);
 }
 
-int FileCreate(std::string_view path, Handle& handle) {
+int FileCreate(Path path, Handle& handle) {
     return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, handle);
 }
 
-int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+int FileCreateNew(Path path, Access access, Handle& handle) {
     return OpenFile(path, Rights(access), CREATE_NEW, handle);
 }
 
@@ -139,12 +153,14 @@ int FileSetEnd(Handle handle) { return Result(SetEndOfFile(ToHandle(handle))); }
 
 int FileClose(Handle handle) { return Result(CloseHandle(ToHandle(handle))); }
 
-int FileDelete(std::string_view path) { return Result(DeleteFileA(std::string(path).c_str())); }
+int FileDelete(Path path) { return Result(DeleteFileA(std::string(path.text).c_str())); }
 
-std::string RealFile(std::string_view path) { return std::string(path); }
+// Links are the sysop's business on Windows: the request file is rewritten
+// where its name is.
+bool FollowLink(Path, std::string&) { return false; }
 
-int FileReplace(std::string_view from, std::string_view to) {
-    const std::string source(from);
+int FileReplace(Path from, Path to) {
+    const std::string source(from.text);
     // The copy reaches the disk before it takes the old file's place.
     const HANDLE copy = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -154,8 +170,21 @@ int FileReplace(std::string_view from, std::string_view to) {
     CloseHandle(copy);
     if (flushError != 0) return flushError;
     // The replaced file's attributes and security stay with its name.
-    return Result(ReplaceFileA(std::string(to).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+    return Result(ReplaceFileA(std::string(to.text).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                nullptr, nullptr));
+}
+
+int ListFolder(Path folder, std::vector<std::string>& names) {
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = FindFirstFileA((std::string(folder.text) + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return LastError();
+    do {
+        const std::string_view name(found.cFileName);
+        if (name != "." && name != "..") names.emplace_back(name);
+    } while (FindNextFileA(search, &found));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error);
 }
 
 Handle StandardInput() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
@@ -178,7 +207,7 @@ int ChangeDirectory(std::string_view path) {
     return Result(SetCurrentDirectoryA(std::string(path).c_str()));
 }
 
-int MakeDirectory(std::string_view path) { return Result(CreateDirectoryA(std::string(path).c_str(), nullptr)); }
+int MakeDirectory(Path path) { return Result(CreateDirectoryA(std::string(path.text).c_str(), nullptr)); }
 
 Date LocalDate() {
     SYSTEMTIME now{};

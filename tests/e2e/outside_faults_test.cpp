@@ -4,6 +4,7 @@
 // lines, and the console reports only what is in a file.
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,6 +50,22 @@ struct stat Stat(const std::string& path) {
 
 constexpr unsigned kGroup = 4321;  // the group that shares an outbound
 constexpr unsigned kMailer = 4711;  // the user a mailer runs as
+constexpr unsigned kMember = 4712;  // another member of the group
+
+// The outbound's folders as the shared set-up has them: the mailer's user and
+// group, group-writable and setgid.
+void ShareOutbound(const Job& job, std::initializer_list<const char*> folders) {
+    for (const char* folder : folders) {
+        job.dir().MakeDir(folder);
+        ASSERT_EQ(chown(job.dir().At(folder).c_str(), kMailer, kGroup), 0);
+        chmod(job.dir().At(folder).c_str(), 02775);
+    }
+}
+
+// The message a run stops with for a request file of the standard outbound.
+std::string UnableToOpen(const Job& job, std::string_view file) {
+    return " Error! Unable to open " + Upper(job.ConfigPath("fido")) + "\\OUT\\" + std::string(file);
+}
 
 class OutsideFaults : public EndToEnd {};
 
@@ -117,6 +134,22 @@ TEST_P(OutsideFaults, AnInterruptFinishesTheAddressInHandAndEndsTheRun) {
     std::string rest;
     EXPECT_EQ(CrlfLines(job.dir().Read(job.Created("T.LOG")), &rest).size(), 15000 * signals.size());
     EXPECT_EQ(rest, "");
+}
+
+// A run killed while it cleaned left its copies; the next cleaning of that
+// address, holding its flag, removes them, and nothing else.
+TEST_P(OutsideFaults, TheCleaningRemovesTheAddresssLeftoverCopies) {
+    const Job job(build());
+    job.ConfigureStandard({"CHECKDUPES YES"});
+    const std::vector<std::string> left = {"11f80024.4711.tmp", "11f80024.12-3.tmp"};
+    const std::vector<std::string> kept = {"11f80025.99.tmp", "11f80024.x.tmp", "11f80024.7.tmp.req", "11f80024.tmp"};
+    for (const std::string& name : left) job.dir().Write(job.Out(name), "a.zip\r\n");
+    for (const std::string& name : kept) job.dir().Write(job.Out(name), "a.zip\r\n");
+    job.dir().Write(job.Out("11f80024.req"), "a.zip\r\n");
+    EXPECT_EQ(job.Run({"b.zip", "/36"}).exitCode, 0);
+    EXPECT_EQ(job.dir().Read(job.Out("11f80024.req")), "a.zip\r\nb.zip\r\n");
+    for (const std::string& name : left) EXPECT_FALSE(job.dir().Exists(job.Out(name))) << name;
+    for (const std::string& name : kept) EXPECT_TRUE(job.dir().Exists(job.Out(name))) << name;
 }
 
 TOLVEX_BOTH_BUILDS(OutsideFaults);
@@ -339,6 +372,143 @@ TEST(OutsideFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
     std::string all;
     for (const std::string& fault : faults) all += fault + "\n";
     EXPECT_TRUE(faults.empty()) << all;
+}
+
+// A member of the group that shares the outbound plants links there: to a
+// root-owned file with repeated lines, as the log (which the Windows sample
+// keeps in OUTBOUND), and as a point's folder. Root runs tolvex: nothing outside
+// the outbound is touched, and the address with the link is given up.
+TEST(OutsideFaultsPosix, LinksOthersPlantInASharedOutboundLeadNowhere) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES", "LOG " + job.ConfigPath("fido/tolvex.log")});
+    ShareOutbound(job, {"fido", "fido/out"});
+    const std::string decoy = "a.zip\nb.zip\na.zip\n";
+    job.dir().Write("decoy", decoy);
+    chmod(job.dir().At("decoy").c_str(), 0644);
+    job.dir().MakeDir("decoys");
+    const ino_t inode = Stat(job.dir().At("decoy")).st_ino;
+    for (const auto& [link, target] : std::map<std::string, std::string>{{"fido/out/11f80024.req", "decoy"},
+                                                                        {"fido/tolvex.log", "decoy"},
+                                                                        {"fido/out/11f80025.pnt", "decoys"}})
+        ASSERT_TRUE(AsUser({kMember, kGroup, {kGroup}}, [&] {
+            return symlink(job.dir().At(target).c_str(), job.dir().At(link).c_str()) == 0;
+        })) << link;
+
+    EXPECT_EQ(job.Run({"a.zip", "/38", "/36"}).out, Console({" a.zip -> 2:4600/38.0", UnableToOpen(job, "11f80024.req")}));
+    EXPECT_EQ(job.Run({"a.zip", "/37.7"}).out, Console({UnableToOpen(job, "11f80025.pnt\\00000007.req")}));
+    EXPECT_EQ(job.dir().Read("decoy"), decoy);
+    EXPECT_EQ(Stat(job.dir().At("decoy")).st_ino, inode);
+    EXPECT_EQ(TreeBelow(job.dir().At("decoys")), std::vector<std::string>{});
+    EXPECT_EQ(TreeBelow(job.dir().At("fido")),
+              (std::vector<std::string>{"out/", "out/11f80024.req", "out/11f80025.pnt", "out/11f80026.clo",
+                                        "out/11f80026.req", "tolvex.log"}));
+    EXPECT_EQ(job.dir().Read("fido/out/11f80026.req"), "a.zip\r\n");
+
+    // A link the sysop made, who runs tolvex, leads where the sysop meant; the
+    // cleaning rewrites the file there, and the link stays.
+    job.dir().MakeDir("mine");
+    ASSERT_EQ(chown(job.dir().At("mine").c_str(), 65534, 65534), 0);
+    const RunOptions sysop = AsNobody({kGroup});
+    ASSERT_TRUE(AsUser(*sysop.user, [&] {
+        const std::string wanted = job.dir().At("mine/wanted.req");
+        const int fd = open(wanted.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        return fd >= 0 && write(fd, "x.zip\r\nx.zip\r\n", 14) == 14 && close(fd) == 0 &&
+               symlink(wanted.c_str(), job.dir().At("fido/out/11f80027.req").c_str()) == 0;
+    }));
+    EXPECT_EQ(job.Run({"z.zip", "/39"}, sysop).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("mine/wanted.req"), "x.zip\r\nz.zip\r\n");
+    EXPECT_TRUE(S_ISLNK(Stat(job.dir().At("fido/out/11f80027.req")).st_mode));
+}
+
+// A FIFO is not waited on, and a link to a device (here one that swallows
+// every request) is not written: each is a request file that cannot be opened.
+TEST(OutsideFaultsPosix, ARequestFileThatIsNoFileIsNeitherWaitedOnNorUsed) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES"});
+    job.dir().MakeDir("fido/out");
+    ASSERT_EQ(mkfifo(job.dir().At("fido/out/11f80024.req").c_str(), 0666), 0);
+    ASSERT_EQ(symlink("/dev/null", job.dir().At("fido/out/11f80025.req").c_str()), 0);
+    RunOptions bounded;
+    bounded.aliveAtMost = 60;  // a run held by the FIFO ends by SIGALRM instead
+    for (const auto& [address, file] : {std::pair{"/36", "11f80024.req"}, std::pair{"/37", "11f80025.req"}}) {
+        const RunResult run = job.Run({"a.zip", address}, bounded);
+        EXPECT_EQ(run.exitCode, 0) << address;
+        EXPECT_EQ(run.out, Console({UnableToOpen(job, file)}));
+    }
+    EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"fido/", "fido/out/", "fido/out/11f80024.req",
+                                                         "fido/out/11f80025.req", "prog/", "prog/tolvex",
+                                                         "prog/tolvex.cfg"}));
+}
+
+// Memory that runs out while the cleaning reads a request file of 3 MB (200,000
+// lines, one repeated) ends the run through its stop: the file as it was, the
+// flag given back. The same limit lets a small job through.
+TEST(OutsideFaultsPosix, MemoryThatRunsOutGivesUpTheAddressThroughTheStop) {
+#ifdef TOLVEX_SANITIZED
+    GTEST_SKIP() << "the sanitizers reserve more address space than the limit";
+#endif
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES"});
+    std::string big;
+    for (int i = 0; i < 200000; ++i) big += "file" + std::to_string(100000 + i) + ".zip\r\n";
+    big += "file100005.zip\r\n";
+    job.dir().Write("fido/out/11f80024.req", big);
+    job.dir().Write("fido/out/11f80025.req", "x.zip\r\nx.zip\r\n");
+    RunOptions limited;
+    limited.limits = {{RLIMIT_AS, 16'000'000}};
+    EXPECT_EQ(job.Run({"a.zip", "/37"}, limited).out, Finished({" a.zip -> 2:4600/37.0"}));
+    const RunResult run = job.Run({"a.zip", "/36", "/38"}, limited);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Console({" Error! Not enough memory to read " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.req"}));
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), big);
+    EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.bsy"));
+    EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.clo"));
+    EXPECT_FALSE(job.dir().Exists("fido/out/11f80026.req"));
+}
+
+// A limit on the size of files: the request file is cut back to its old
+// bytes and named, the flag given back, and no log line claims the request.
+TEST(OutsideFaultsPosix, AFileSizeLimitCutsTheRequestFileBackAndStops) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
+    const std::string old(88, 'o');
+    job.dir().Write("fido/out/11f80024.req", old + "\r\n");
+    RunOptions limited;
+    limited.limits = {{RLIMIT_FSIZE, 100}};
+    const RunResult run = job.Run({"aaaaaaaa.zip", "bbbbbbbb.zip", "/36", "/37"}, limited);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, Console({" Error! Unable to write " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.req"}));
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), old + "\r\n");
+    EXPECT_EQ(job.dir().Read("t.log"), "");
+    EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.bsy"));
+    EXPECT_FALSE(job.dir().Exists("fido/out/11f80025.req"));
+}
+
+// A file system that keeps no mode (FAT through FUSE) or has no fsync: the
+// system calls fail as there, injected by strace, and the cleaning is done.
+TEST(OutsideFaultsPosix, AFileSystemThatKeepsNoModeStillTakesTheCleaning) {
+    TOLVEX_NEED(OnPath("strace"), "strace");
+    for (const std::string injected : {"fchmod:error=ENOSYS", "fchmod:error=EPERM", "fsync:error=EINVAL"}) {
+        const Job job(Build::Posix);
+        job.ConfigureStandard({"CHECKDUPES YES"});
+        job.dir().Write("fido/out/11f80024.req", "a.zip\r\nb.zip\r\na.zip\r\n");
+        RunOptions options;
+        options.folder = job.dir().Path();
+        options.errorFile = "/dev/null";
+        const RunResult run =
+            RunCommand({"strace", "-qq", "-o", "/dev/null", "-e", "inject=" + injected, "prog/tolvex", "c.zip", "/36"}, options);
+        EXPECT_EQ(run.out, Finished({" c.zip -> 2:4600/36.0"})) << injected;
+        EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\nc.zip\r\n") << injected;
+    }
+}
+
+// A name from a list or a configuration cannot steer the terminal: its
+// control bytes are shown as "^" and a letter.
+TEST(OutsideFaultsPosix, ControlBytesOfANameAreShownNotSent) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard();
+    EXPECT_EQ(job.Run({"@\x1b]0;owned\x07\x1b[31m.lst", "/36"}).out,
+              Console({" Error! Unable to open ^[]0;owned^G^[[31m.lst"}));
 }
 
 }  // namespace

@@ -179,6 +179,44 @@ bool RequestFileWriteFailed(const FaultReport& report) {
     return report.failedOperation == "close" && written;
 }
 
+// Whether a flow file was made while its address's request file was not
+// open for adding: the trace's successful create-new of the flow file must
+// come while the request file opened last is still open.
+bool FlowFileWithoutRequestFile(const FaultReport& report, const Address& address) {
+    const std::string flow = address.programName.substr(0, address.programName.size() - 4) + ".clo";
+    bool open = false;
+    std::istringstream trace(report.trace);
+    for (std::string line; std::getline(trace, line);) {
+        std::istringstream fields(line);
+        std::string k, operation, name, result;
+        fields >> k >> operation >> name >> result;
+        if (EndsWith(name, address.programName) && (operation == "open" || operation == "create-new") && result == "0")
+            open = true;
+        if (EndsWith(name, address.programName) && operation == "close") open = false;
+        if (EndsWith(name, flow) && operation == "create-new" && result == "0" && !open) return true;
+    }
+    return false;
+}
+
+// The whole log lines this run added whose request is not a line of its
+// address's request file. (A log write that fails part-way leaves part of
+// its line at the end, which names nothing.)
+std::vector<std::string> LoggedButNotWritten(const Outcome& run) {
+    std::vector<std::string> wrong;
+    const std::vector<std::string> before = CrlfLines(kBefore.at("tolvex.log"));
+    const std::vector<std::string> lines = CrlfLines(run.log);
+    for (std::size_t i = before.size(); i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const std::size_t last = line.rfind(' ');
+        const auto address = std::find_if(kAddresses.begin(), kAddresses.end(),
+                                          [&](const Address& a) { return last != std::string::npos && line.substr(last + 1) == a.printed; });
+        const std::string request = line.size() > 15 && last > 15 ? line.substr(15, last - 15) : "";
+        const auto file = address == kAddresses.end() ? run.files.end() : run.files.find(address->requestFile);
+        if (file == run.files.end() || LineSet(file->second).count(request) == 0) wrong.push_back(line);
+    }
+    return wrong;
+}
+
 // The invariants of one run, one assertion each. `clean` is what the run
 // without a fault left; empty for that run itself.
 void ExpectInvariants(const Outcome& run, const std::map<std::string, std::string>& clean) {
@@ -195,7 +233,10 @@ void ExpectInvariants(const Outcome& run, const std::map<std::string, std::strin
             << "a request file that could not take its lines, or be closed after them, is named by the stop";
     }
 
+    EXPECT_EQ(LoggedButNotWritten(run), std::vector<std::string>()) << "every log line names a request that is in its file";
     for (const Address& address : kAddresses) {
+        EXPECT_FALSE(FlowFileWithoutRequestFile(run.report, address))
+            << "no flow file is made for an address whose request file is not open: " << address.printed;
         const auto file = run.files.find(address.requestFile);
         const std::string bytes = file == run.files.end() ? std::string() : file->second;
         const std::set<std::string> held = LineSet(bytes);

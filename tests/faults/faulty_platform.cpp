@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "faults/fault_report.hpp"
 #include "runtime/platform.hpp"  // compiled with TOLVEX_PLATFORM=platform_system: the real operations
@@ -89,19 +90,19 @@ Recorder& Faults() {
 
 // An operation on a path: fails with `error`, or runs for real.
 template <typename Operation>
-int OnPath(const char* name, std::string_view path, int error, Operation operation) {
+int OnPath(const char* name, platform::Path path, int error, Operation operation) {
     Recorder& faults = Faults();
-    const std::string what(path);
+    const std::string what(path.text);
     if (faults.Next(name, what)) return faults.Done(name, what, error);
-    if (faults.Outside(path)) return faults.Done(name, what, EACCES);
+    if (faults.Outside(path.text)) return faults.Done(name, what, EACCES);
     return faults.Done(name, what, operation());
 }
 
 // An open or create: remembers the handle's name for the trace.
 template <typename Operation>
-int Opening(const char* name, std::string_view path, platform::Handle& handle, Operation operation) {
+int Opening(const char* name, platform::Path path, platform::Handle& handle, Operation operation) {
     const int result = OnPath(name, path, EACCES, operation);
-    if (result == 0) Faults().names[handle] = std::string(path);
+    if (result == 0) Faults().names[handle] = std::string(path.text);
     return result;
 }
 
@@ -135,15 +136,15 @@ int Writing(const char* name, platform::Handle handle, std::string_view bytes, W
 
 namespace platform {
 
-int FileOpen(std::string_view path, Access access, Handle& handle) {
+int FileOpen(Path path, Access access, Handle& handle) {
     return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, access, handle); });
 }
 
-int FileCreate(std::string_view path, Handle& handle) {
+int FileCreate(Path path, Handle& handle) {
     return Opening("create", path, handle, [&] { return platform_system::FileCreate(path, handle); });
 }
 
-int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+int FileCreateNew(Path path, Access access, Handle& handle) {
     return Opening("create-new", path, handle,
                    [&] { return platform_system::FileCreateNew(path, access, handle); });
 }
@@ -189,16 +190,21 @@ int FileClose(Handle handle) {
     return real;
 }
 
-std::string RealFile(std::string_view path) { return platform_system::RealFile(path); }
+bool FollowLink(Path path, std::string& target) { return platform_system::FollowLink(path, target); }
 
-int FileDelete(std::string_view path) {
+int FileDelete(Path path) {
     return OnPath("delete", path, EACCES, [&] { return platform_system::FileDelete(path); });
 }
 
-int FileReplace(std::string_view from, std::string_view to) {
-    return OnPath("replace", std::string(from) + " -> " + std::string(to), EACCES, [&] {
-        return Faults().Outside(from) || Faults().Outside(to) ? EACCES : platform_system::FileReplace(from, to);
+int FileReplace(Path from, Path to) {
+    const std::string both = std::string(from.text) + " -> " + std::string(to.text);
+    return OnPath("replace", both, EACCES, [&] {
+        return Faults().Outside(from.text) || Faults().Outside(to.text) ? EACCES : platform_system::FileReplace(from, to);
     });
+}
+
+int ListFolder(Path folder, std::vector<std::string>& names) {
+    return OnPath("list-folder", folder, EIO, [&] { return platform_system::ListFolder(folder, names); });
 }
 
 Handle StandardInput() { return platform_system::StandardInput(); }
@@ -217,7 +223,7 @@ int ChangeDirectory(std::string_view path) {
     return OnPath("change-directory", path, ENOENT, [&] { return platform_system::ChangeDirectory(path); });
 }
 
-int MakeDirectory(std::string_view path) {
+int MakeDirectory(Path path) {
     return OnPath("make-directory", path, EACCES, [&] { return platform_system::MakeDirectory(path); });
 }
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string>
+#include <vector>
 
 #include "runtime/platform.hpp"
 
@@ -56,18 +58,21 @@ const std::string& ConsoleBytes() { return Memory().console; }
 
 namespace platform {
 
-int FileOpen(std::string_view path, Access access, Handle& handle) {
+int FileOpen(Path where, Access access, Handle& handle) {
+    const std::string_view path = where.text;
     if (path.empty() || Memory().files.find(path) == Memory().files.end()) return ENOENT;
     return Open(path, handle, access);
 }
 
-int FileCreate(std::string_view path, Handle& handle) {
+int FileCreate(Path where, Handle& handle) {
+    const std::string_view path = where.text;
     if (path.empty()) return ENOENT;
     Memory().files[std::string(path)].clear();
     return Open(path, handle);
 }
 
-int FileCreateNew(std::string_view path, Access access, Handle& handle) {
+int FileCreateNew(Path where, Access access, Handle& handle) {
+    const std::string_view path = where.text;
     if (Memory().files.find(path) != Memory().files.end()) return EEXIST;
     if (path.empty()) return ENOENT;
     Memory().files[std::string(path)].clear();
@@ -125,21 +130,30 @@ int FileSetEnd(Handle handle) {
 
 int FileClose(Handle handle) { return Memory().open.erase(handle) == 1 ? 0 : EBADF; }
 
-int FileDelete(std::string_view path) {
-    const auto it = Memory().files.find(path);
+int FileDelete(Path path) {
+    const auto it = Memory().files.find(path.text);
     if (it == Memory().files.end()) return ENOENT;
     Memory().files.erase(it);
     return 0;
 }
 
-std::string RealFile(std::string_view path) { return std::string(path); }
+bool FollowLink(Path, std::string&) { return false; }
 
-int FileReplace(std::string_view from, std::string_view to) {
-    const auto it = Memory().files.find(from);
+int FileReplace(Path from, Path to) {
+    const auto it = Memory().files.find(from.text);
     if (it == Memory().files.end()) return ENOENT;
     std::string bytes = std::move(it->second);
     Memory().files.erase(it);
-    Memory().files[std::string(to)] = std::move(bytes);
+    Memory().files[std::string(to.text)] = std::move(bytes);
+    return 0;
+}
+
+// The files whose names begin with the folder and a "\\".
+int ListFolder(Path folder, std::vector<std::string>& names) {
+    const std::string prefix = std::string(folder.text) + "\\";
+    for (const auto& [name, bytes] : Memory().files)
+        if (name.starts_with(prefix) && name.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(name.substr(prefix.size()));
     return 0;
 }
 
@@ -148,7 +162,7 @@ Handle StandardOutput() { return 1; }
 
 std::string CurrentDirectory() { return "\\"; }
 int ChangeDirectory(std::string_view) { return 0; }
-int MakeDirectory(std::string_view) { return 0; }
+int MakeDirectory(Path) { return 0; }
 
 Date LocalDate() { return {2026, 12, 7, 1}; }
 Time LocalTime() { return {21, 5, 9, 0}; }

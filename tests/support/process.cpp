@@ -5,6 +5,7 @@
 #include <grp.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -32,6 +33,11 @@ bool BecomeUser(const User& user) {
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);
     if (options.umask >= 0) umask(static_cast<mode_t>(options.umask));
     if (options.user && !BecomeUser(*options.user)) _exit(126);
+    for (const auto& [resource, limit] : options.limits) {
+        const rlimit both = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        if (setrlimit(resource, &both) != 0) _exit(124);
+    }
+    if (options.aliveAtMost > 0) alarm(static_cast<unsigned>(options.aliveAtMost));
     std::vector<char*> pointers;
     for (const std::string& a : argv) pointers.push_back(const_cast<char*>(a.c_str()));
     pointers.push_back(nullptr);

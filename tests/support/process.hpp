@@ -34,6 +34,8 @@ struct RunOptions {
     int umask = -1;                // the umask of the run, when not -1
     int closed = -1;               // a standard descriptor (0, 1 or 2) closed for the run
     bool typeWhenRaw = false;      // a terminal's answers wait until the program has made it raw (wine's console)
+    std::vector<std::pair<int, long>> limits;  // resource limits of the run (RLIMIT_AS, RLIMIT_FSIZE, ...)
+    int aliveAtMost = 0;           // seconds after which a run that still goes on is ended (SIGALRM), when not 0
 };
 
 struct RunResult {

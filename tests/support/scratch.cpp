@@ -53,7 +53,7 @@ void ScratchDir::MakeDir(std::string_view relative) const { fs::create_directori
 std::vector<std::string> TreeBelow(const std::string& folder) {
     std::vector<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        std::string name = fs::relative(entry.path(), folder).string();
+        std::string name = entry.path().lexically_relative(folder).string();  // a link named, not followed
         if (entry.is_directory() && !entry.is_symlink()) name += "/";
         entries.push_back(name);
     }
