@@ -35,8 +35,9 @@ struct ConfigChoice {
 ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     const BoundedString first = args.ArgAt(1);
     if (FindText("/c:", first.View()) > 0 || FindText("/C:", first.View()) > 0) {
-        if (args.ArgCount() == 1) ShowUsage();
         const BoundedString path = CopyText(first.View(), 4, 255);
+        // An option that names no file is the option alone.
+        if (args.ArgCount() == 1 || path.Empty()) ShowUsage();
         if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
         return {path, 2};
     }
