@@ -1,5 +1,6 @@
 // Items, the prompt mode and the input checks, as the console and the request
 // files show them.
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -17,6 +18,20 @@ TEST_P(Requests, PromptMode) {
         EXPECT_EQ(job.Run({"/"}, Typing(typed)).out,
                   Finished({"Request file(s): At node(s): ", " a.zip -> 2:4600/36.0", " b !pw -> 2:4600/36.0",
                             " a.zip -> 2:4600/12.1", " b !pw -> 2:4600/12.1"}));
+}
+
+// A list file named with "/" in its path is a list, not the first address:
+// in another folder, and on POSIX standard input as /dev/stdin.
+TEST_P(Requests, ListFileNamedWithSlashes) {
+    const Job job(build());
+    job.ConfigureStandard();
+    job.dir().Write("lists/want.lst", Crlf({"a.zip", "b.zip"}));
+    std::string list = job.ConfigPath("lists/want.lst");
+    std::replace(list.begin(), list.end(), '\\', '/');
+    EXPECT_EQ(job.Run({"@" + list, "/36"}).out, Finished({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0"}));
+    if (build() == Build::Posix) {
+        EXPECT_EQ(job.Run({"@/dev/stdin", "/37"}, Typing(Crlf({"c.zip"}))).out, Finished({" c.zip -> 2:4600/37.0"}));
+    }
 }
 
 TOLVEX_BOTH_BUILDS(Requests);
