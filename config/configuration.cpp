@@ -118,8 +118,15 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     config.OpenRead();
     if (config.TakeByteOrderMark() == TextFile::Encoding::Utf16)
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
-    while (!config.AtEnd())
-        if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
+    while (!config.AtEnd()) {
+        const BoundedString line = config.ReadLine();
+        // A value with a character cut out would name another folder; a
+        // comment may hold anything.
+        const bool comment = !line.Empty() && line.First() == ';';
+        if (config.LineLostCharacters() && !comment)
+            StopRunNaming(text::kNotInCodePageBefore, path.View(), text::kNotInCodePageAfter);
+        if (!ApplyConfigLine(line, settings, log)) break;
+    }
     // A configuration that could not be read to its end would run the job on
     // half its settings.
     if (!config.CloseAfterReading()) StopRunNaming(text::kUnableToOpen, path.View());

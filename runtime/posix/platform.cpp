@@ -343,6 +343,9 @@ std::int64_t Milliseconds() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+// UTF-8 is what a POSIX system's file names usually are in already.
+bool AnsiFromUtf8(std::string&) { return true; }
+
 void Pause(int milliseconds) {
     timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {

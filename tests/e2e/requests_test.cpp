@@ -88,6 +88,27 @@ TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
     EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
 }
 
+// A configuration and a list saved as UTF-8 with their mark are read in the
+// ANSI code page: an OUTBOUND in Cyrillic is found, and a listed name gives
+// the bytes the typed one gives. A character the code page cannot hold stops
+// the run: the configuration with its own message, outside a comment; a
+// listed name as a typed one.
+TEST_F(RequestsWin32, Utf8ConfigurationAndListInTheAnsiCodePage) {
+    const ScratchDir& dir = job_->dir();
+    dir.MakeDir("fido/Фидо");
+    dir.Write("utf8.cfg", "\xEF\xBB\xBF" + Crlf({"; Фидо: the outbound", "OUTBOUND " + job_->ConfigPath("fido") + "\\Фидо",
+                                                 "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+    dir.Write("want.lst", "\xEF\xBB\xBF" + Crlf({"прог.zip программа"}));
+    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "@want.lst", "/42"}, WritingTo(Output::Pipe, kRussian)).out,
+              Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
+    job_->Run({"/c:utf8.cfg", "прог.zip", "/43"}, WritingTo(Output::Pipe, kRussian));
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), "\xEF\xF0\xEE\xE3.zip\r\n");
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), dir.Read("fido/Фидо/OUT/11f8002b.req"));
+    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "a.zip", "/44"}, WritingTo(Output::Pipe, kWestern)).out,
+              Console({" Error! utf8.cfg holds characters the ANSI code page cannot hold."}));
+    EXPECT_EQ(job_->Run({"@want.lst", "/45"}, WritingTo(Output::Pipe, kWestern)).out, Console({text::kBadFileName}));
+}
+
 // Typed at the prompt on a console, a name gives the command line's bytes.
 TEST_F(RequestsWin32, NamesTypedAtAConsoleAsOnTheCommandLine) {
     const auto type = [&](std::string name, int node, const char* locale) {

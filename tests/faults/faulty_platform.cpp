@@ -255,5 +255,6 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 int ProcessId() { return platform_system::ProcessId(); }
 void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
 std::int64_t Milliseconds() { return platform_system::Milliseconds(); }
+bool AnsiFromUtf8(std::string& line) { return platform_system::AnsiFromUtf8(line); }
 
 }  // namespace platform

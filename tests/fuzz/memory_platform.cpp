@@ -168,5 +168,6 @@ int ProcessId() { return 4711; }
 static std::int64_t pausedFor = 0;
 void Pause(int milliseconds) { pausedFor += milliseconds; }
 std::int64_t Milliseconds() { return pausedFor; }
+bool AnsiFromUtf8(std::string&) { return true; }
 
 }  // namespace platform
