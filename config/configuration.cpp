@@ -1,9 +1,13 @@
 // Reading the configuration file.
 #include "config/configuration.hpp"
 
+#include <string>
+#include <vector>
+
 #include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/platform.hpp"
 #include "runtime/standard_files.hpp"
 #include "runtime/text_file.hpp"
 
@@ -41,10 +45,16 @@ ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
         if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
         return {path, 2};
     }
-    const BoundedString beside = Join(program.ProgramDir.View(), "\\", program.ConfigName.View());
-    if (FileExists(beside.View(), kReadOnly)) return {beside};
-    const BoundedString fallback = Join(program.ProgramDir.View(), "\\tolvex.cfg");
-    if (FileExists(fallback.View(), kReadOnly)) return {fallback};
+    // Beside the program first, then where an installation keeps it; in each
+    // folder the program's own name first.
+    std::vector<std::string> folders = platform::ConfigurationFolders();
+    folders.insert(folders.begin(), program.ProgramDir.Str());
+    for (const std::string& folder : folders) {
+        const BoundedString own = Join(folder, "\\", program.ConfigName.View());
+        if (FileExists(own.View(), kReadOnly)) return {own};
+        const BoundedString common = Join(folder, "\\tolvex.cfg");
+        if (FileExists(common.View(), kReadOnly)) return {common};
+    }
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }
 

@@ -291,6 +291,8 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
 
+std::vector<std::string> ConfigurationFolders() { return {}; }
+
 // Through UTF-16, as the command line comes: a byte that is no UTF-8 becomes
 // U+FFFD on the way, which no ANSI code page holds either.
 bool AnsiFromUtf8(std::string& line) {
