@@ -255,13 +255,22 @@ TEST(Manual, WindowsExamplesWorkInCmdAsPrinted) {
     const std::vector<std::string> examples = Examples(ReadFile(TOLVEX_MANUAL_TEXT));
     const std::vector<std::string> linux = Examples(LinuxPage());
     ASSERT_EQ(examples.size(), linux.size()) << "tolvex.txt and the Linux page show different numbers of examples";
+    int batchFiles = 0;
     for (std::size_t i = 0; i < examples.size(); ++i) {
         const ExampleOutcome ran = RunExample(examples[i], true);
         ExpectExampleDoesItsJob(ran, examples[i]);
         const ExampleOutcome there = RunExample(linux[i], false);
         EXPECT_EQ(ran.out, there.out) << examples[i];
         EXPECT_EQ(ran.files, there.files) << examples[i];
+        // The batch-file example works the same in a batch file that turned
+        // delayed expansion on, which takes "!" out of the lines it runs.
+        if (examples[i].find("setlocal disabledelayedexpansion") == std::string::npos) continue;
+        ++batchFiles;
+        const ExampleOutcome delayed = RunExample("setlocal enabledelayedexpansion\n" + examples[i], true);
+        EXPECT_EQ(delayed.out, there.out) << examples[i];
+        EXPECT_EQ(delayed.files, there.files) << examples[i];
     }
+    EXPECT_EQ(batchFiles, 1) << "the batch-file example does not turn delayed expansion off around the call";
 }
 
 // ---- Keeping program and configuration together ------------------------
