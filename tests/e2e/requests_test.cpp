@@ -96,8 +96,11 @@ TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
 TEST_F(RequestsWin32, Utf8ConfigurationAndListInTheAnsiCodePage) {
     const ScratchDir& dir = job_->dir();
     dir.MakeDir("fido/Фидо");
+    // A line longer than 255 letters is cut in the middle of one: no letter lost.
+    std::string longLine = "X";
+    while (longLine.size() < 1200) longLine += "ф";
     dir.Write("utf8.cfg", "\xEF\xBB\xBF" + Crlf({"; Фидо: the outbound", "OUTBOUND " + job_->ConfigPath("fido") + "\\Фидо",
-                                                 "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+                                                 "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", longLine}));
     dir.Write("want.lst", "\xEF\xBB\xBF" + Crlf({"прог.zip программа"}));
     EXPECT_EQ(job_->Run({"/c:utf8.cfg", "@want.lst", "/42"}, WritingTo(Output::Pipe, kRussian)).out,
               Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
