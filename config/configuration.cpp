@@ -130,8 +130,8 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
     while (!config.AtEnd()) {
         const BoundedString line = config.ReadLine();
-        // A value with a character cut out would name another folder; a
-        // comment may hold anything.
+        // A value with a character the code page cannot hold would name
+        // another folder; a comment may hold anything.
         const bool comment = !line.Empty() && line.First() == ';';
         if (config.LineLostCharacters() && !comment)
             StopRunNaming(text::kNotInCodePageBefore, path.View(), text::kNotInCodePageAfter);
