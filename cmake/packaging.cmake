@@ -5,6 +5,11 @@
 #   cmake --install build [--prefix DIR]         program, manual, Linux sample
 #   cmake --build build --target packages       build/packages/tolvex_*.deb
 #                                               and tolvex-*-win32.zip
+#
+# The program looks for its configuration, after its own folder, in the
+# configuration folder of the prefix it was built for, then in /etc. The
+# Debian package is for the prefix /usr, whose folder is /etc: it holds a
+# program of its own, built so, and the sample as /etc/tolvex.cfg.
 include(GNUInstallDirs)
 
 set(TOLVEX_MAINTAINER "tolvex developers <tolvex@example.org>" CACHE STRING
@@ -13,10 +18,38 @@ set(TOLVEX_MAINTAINER "tolvex developers <tolvex@example.org>" CACHE STRING
 # The manual page, its plain-text form and the package's documents.
 add_subdirectory(docs)
 
-install(TARGETS tolvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The Linux sample configuration; the Windows one goes into the ZIP.
 install(FILES examples/linux/tolvex.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# cmake --install: the program, and the sample in the configuration folder
+# the program looks in (another prefix's with --prefix), unless a
+# configuration is there already.
+install(TARGETS tolvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT program)
+install(CODE "set(tolvex_sample \"${CMAKE_CURRENT_SOURCE_DIR}/examples/linux/tolvex.cfg\")
+  set(tolvex_config_folder \"${CMAKE_INSTALL_FULL_SYSCONFDIR}\")
+  if(NOT CMAKE_INSTALL_PREFIX STREQUAL \"${CMAKE_INSTALL_PREFIX}\")
+    set(tolvex_config_folder \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_SYSCONFDIR}\")
+  endif()" COMPONENT program)
+install(CODE [[
+  if(EXISTS "$ENV{DESTDIR}${tolvex_config_folder}/tolvex.cfg")
+    message(STATUS "Kept: $ENV{DESTDIR}${tolvex_config_folder}/tolvex.cfg")
+  else()
+    file(INSTALL "${tolvex_sample}" DESTINATION "${tolvex_config_folder}")
+  endif()]] COMPONENT program)
+
+# The Debian package: its own program, and the sample as a configuration file
+# of the package, kept on upgrade and removed on purge.
+add_library(tolvex_platform_packaged STATIC runtime/posix/platform.cpp runtime/posix/path_map.cpp)
+target_include_directories(tolvex_platform_packaged PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_CONFIG_FOLDER="/etc")
+target_link_libraries(tolvex_platform_packaged PRIVATE tolvex_warnings)
+add_executable(tolvex_packaged main.cpp)
+target_link_libraries(tolvex_packaged PRIVATE tolvex_core tolvex_platform_packaged tolvex_warnings)
+set_target_properties(tolvex_packaged PROPERTIES OUTPUT_NAME tolvex RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/packaged)
+install(TARGETS tolvex_packaged RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT package EXCLUDE_FROM_ALL)
+install(FILES examples/linux/tolvex.cfg DESTINATION /etc COMPONENT package EXCLUDE_FROM_ALL)
+file(WRITE ${CMAKE_BINARY_DIR}/packaged/conffiles "/etc/tolvex.cfg\n")
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -30,6 +63,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS binkd)
+# What every installation has, and the package's own program and configuration.
+set(CPACK_INSTALL_CMAKE_PROJECTS
+  "${CMAKE_BINARY_DIR};tolvex;Unspecified;/" "${CMAKE_BINARY_DIR};tolvex;package;/")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaged/conffiles)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "FidoNet file requests for a Binkley-style outbound
 tolvex is a small console tool for a FidoNet point or node. It turns file
 names (with wildcards, passwords and list files) and FidoNet addresses,
@@ -53,7 +90,7 @@ set(packages_made ${CMAKE_BINARY_DIR}/packages/tolvex.deb.stamp)
 add_custom_command(OUTPUT ${packages_made}
   COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   COMMAND ${CMAKE_COMMAND} -E touch ${packages_made}
-  DEPENDS tolvex tolvex_manual examples/linux/tolvex.cfg README.md
+  DEPENDS tolvex_packaged tolvex_manual examples/linux/tolvex.cfg README.md
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Making the Debian package"
   VERBATIM)

@@ -1,9 +1,13 @@
 // Reading the configuration file.
 #include "config/configuration.hpp"
 
+#include <string>
+#include <vector>
+
 #include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
 #include "runtime/io_error.hpp"
+#include "runtime/platform.hpp"
 #include "runtime/standard_files.hpp"
 #include "runtime/text_file.hpp"
 
@@ -35,15 +39,22 @@ struct ConfigChoice {
 ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     const BoundedString first = args.ArgAt(1);
     if (FindText("/c:", first.View()) > 0 || FindText("/C:", first.View()) > 0) {
-        if (args.ArgCount() == 1) ShowUsage();
         const BoundedString path = CopyText(first.View(), 4, 255);
+        // An option that names no file is the option alone.
+        if (args.ArgCount() == 1 || path.Empty()) ShowUsage();
         if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
         return {path, 2};
     }
-    const BoundedString beside = Join(program.ProgramDir.View(), "\\", program.ConfigName.View());
-    if (FileExists(beside.View(), kReadOnly)) return {beside};
-    const BoundedString fallback = Join(program.ProgramDir.View(), "\\tolvex.cfg");
-    if (FileExists(fallback.View(), kReadOnly)) return {fallback};
+    // Beside the program first, then where an installation keeps it; in each
+    // folder the program's own name first.
+    std::vector<std::string> folders = platform::ConfigurationFolders();
+    folders.insert(folders.begin(), program.ProgramDir.Str());
+    for (const std::string& folder : folders) {
+        const BoundedString own = Join(folder, "\\", program.ConfigName.View());
+        if (FileExists(own.View(), kReadOnly)) return {own};
+        const BoundedString common = Join(folder, "\\tolvex.cfg");
+        if (FileExists(common.View(), kReadOnly)) return {common};
+    }
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }
 
@@ -117,8 +128,15 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     config.OpenRead();
     if (config.TakeByteOrderMark() == TextFile::Encoding::Utf16)
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
-    while (!config.AtEnd())
-        if (!ApplyConfigLine(config.ReadLine(), settings, log)) break;
+    while (!config.AtEnd()) {
+        const BoundedString line = config.ReadLine();
+        // A value with a character the code page cannot hold would name
+        // another folder; a comment may hold anything.
+        const bool comment = !line.Empty() && line.First() == ';';
+        if (config.LineLostCharacters() && !comment)
+            StopRunNaming(text::kNotInCodePageBefore, path.View(), text::kNotInCodePageAfter);
+        if (!ApplyConfigLine(line, settings, log)) break;
+    }
     // A configuration that could not be read to its end would run the job on
     // half its settings.
     if (!config.CloseAfterReading()) StopRunNaming(text::kUnableToOpen, path.View());

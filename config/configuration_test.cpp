@@ -157,9 +157,9 @@ TEST(LoadConfiguration, ReadsTheFileToItsEndOrStops) {
     EXPECT_EQ(load("DEFAULTNODE " + std::string(31, '1') + "\r\nLOG \r\n"), text::kDefaultNodeTooLong);
     EXPECT_TRUE(log.LogEnabled);  // the line after it was read
     // The option: its first three characters dropped wherever it stands;
-    // alone it asks for the usage text.
+    // alone, or naming no file, it asks for the usage text.
     EXPECT_EQ(load("", {}), text::kUsage[0]);
-    EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"/c:", "a"}}, Program{"C:", "T.CFG"}, log); }), " Error! Unable to open ");
+    EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"/c:", "a"}}, Program{"C:", "T.CFG"}, log); }), text::kUsage[0]);
     EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"x/C:" + path, "a"}}, Program{"C:", "T.CFG"}, log); }),
               " Error! Unable to open :" + path);
 }

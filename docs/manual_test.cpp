@@ -43,10 +43,11 @@ void AppendUtf8(std::string& out, unsigned code) {
 
 // Every declaration of namespace text; a new one must be added here, which
 // EveryDeclarationIsListed asks for.
-constexpr int kDeclarations = 27;
+constexpr int kDeclarations = 29;
 const std::vector<std::string_view> kTexts = {
     text::kBanner, text::kUsage[0], text::kUsage[1], text::kUsage[2], text::kUsage[3], text::kUnableToOpen,
     text::kUtf16Before, text::kUtf16After, text::kTooManyZones, text::kDefaultNodeTooLong, text::kNoDefaultNode,
+    text::kNotInCodePageBefore, text::kNotInCodePageAfter,
     text::kAskFiles, text::kAskNodes, text::kNoAddressItem, text::kTooManyFiles, text::kNoAddress, text::kBadAddress,
     text::kTooManyAddresses, text::kNoFile, text::kBadFileName, text::kNoOutbound, text::kCannotFindDirectory,
     text::kBusyBefore, text::kBusyAfter, text::kUnableToWrite, text::kNoMemoryFor, text::kNoMemory, text::kAlreadyExists, text::kRequestedFrom,

@@ -1,6 +1,8 @@
 // Address defaults and the address parser.
 #include "front/addresses.hpp"
 
+#include <algorithm>
+
 #include "config/configuration.hpp"
 #include "config/console_texts.hpp"
 #include "config/text_helpers.hpp"
@@ -15,6 +17,27 @@ NodeDefaults LoadNodeDefaults(const Settings& settings) {
     return LoadNodeDefaults(settings.DefaultNet.View(), settings.DefaultNode.View());
 }
 
+namespace {
+
+// Whether the text is a whole number as TextToInt reads it, whatever its size.
+bool IsWholeNumber(std::string_view text) {
+    std::size_t i = std::min(text.find_first_not_of(' '), text.size());
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    const bool hex = i < text.size() && text[i] == '$';
+    const std::string_view digits = text.substr(hex ? i + 1 : i);
+    const std::string_view allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+    return !digits.empty() && digits.find_first_not_of(allowed) == std::string_view::npos;
+}
+
+// A number of the defaults; one too large to hold would quietly be 0.
+std::int32_t DefaultNumber(std::string_view text, NodeDefaults& defaults) {
+    const TextNumber number = ParseNumber(text);
+    if (number.errorPosition != 0 && IsWholeNumber(text)) defaults.tooLarge = true;
+    return number.value;
+}
+
+}  // namespace
+
 NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode) {
     NodeDefaults defaults;
     std::string run;
@@ -22,12 +45,12 @@ NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defa
         if (c >= '0' && c <= '9') {
             run.push_back(c);
         } else if (c == ':') {
-            defaults.slot.zone = defaults.MainZone = TextToInt(run);
+            defaults.slot.zone = defaults.MainZone = DefaultNumber(run, defaults);
             run.clear();
         }
     }
-    defaults.slot.net = TextToInt(run);
-    defaults.defaultNode = defaults.slot.node = TextToInt(defaultNode);
+    defaults.slot.net = DefaultNumber(run, defaults);
+    defaults.defaultNode = defaults.slot.node = DefaultNumber(defaultNode, defaults);
     defaults.slot.point = 0;
     return defaults;
 }
@@ -59,6 +82,16 @@ private:
 
 bool IsAddressCharacter(char c) { return (c >= '0' && c <= '9') || c == ':' || c == '/' || c == '.' || c == ' '; }
 
+// Within one address the separators come at most once each, in this order.
+int SeparatorRank(char c) { return c == ':' ? 1 : c == '/' ? 2 : c == '.' ? 3 : 0; }
+
+// A field FidoNet cannot give names another node, typed or completed from the
+// defaults: nets and nodes are 16-bit there and in the outbound's file names,
+// and no field is negative (only DEFAULTNODE can bring a sign).
+bool OutOfRange(const NodeAddress& a) {
+    return a.zone < 0 || a.net < 0 || a.node < 0 || a.point < 0 || a.net > kMaxNetOrNode || a.node > kMaxNetOrNode;
+}
+
 // A blank or the end of the text closes the field in hand: the node, or the
 // point once a "." has been met.
 void CloseField(NodeAddress& slot, DigitRun& run, bool& pointPending) {
@@ -79,11 +112,18 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
     list.MainZone = defaults.MainZone;
     list.nodes.push_back(defaults.slot);
     bool pointPending = false;
+    int lastSeparator = 0;  // the rank of the last separator since the last blank
     DigitRun run;
     const int length = normal.Length();
     for (int i = 1; i <= length; ++i) {
         const char c = normal.At(i);
         NodeAddress& slot = list.nodes.back();
+        // "2:5020/52/1" or "2:5020/52.1.2" would quietly name another node.
+        if (const int rank = SeparatorRank(c)) {
+            if (rank <= lastSeparator) StopRun(text::kBadAddress);
+            lastSeparator = rank;
+        }
+        if (c == ' ') lastSeparator = 0;
         if (c >= '0' && c <= '9') run.Add(c);
         if (c == ':') slot.zone = run.Take();
         if (c == '/') slot.net = run.Take();
@@ -105,9 +145,8 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
         if (i == length) CloseField(list.nodes.back(), run, pointPending);
         if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
     }
-    // Net and node are 16-bit in FidoNet and in the outbound's file names: a
-    // larger one, typed or completed from the defaults, is always a typo.
+    if (defaults.tooLarge) StopRun(text::kBadAddress);
     for (const NodeAddress& node : list)
-        if (node.net > kMaxNetOrNode || node.node > kMaxNetOrNode) StopRun(text::kBadAddress);
+        if (OutOfRange(node)) StopRun(text::kBadAddress);
     return list;
 }

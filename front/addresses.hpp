@@ -28,6 +28,7 @@ struct NodeDefaults {
     NodeAddress slot;              // what every slot holds before the parse
     std::int32_t MainZone = 0;     // the zone of DEFAULTNET, 0 without ":"
     std::int32_t defaultNode = 0;  // what "." stands for when no node digits precede it
+    bool tooLarge = false;         // DEFAULTNET or DEFAULTNODE holds a number beyond 32 bits
 };
 
 struct NodeList {
@@ -42,6 +43,8 @@ NodeDefaults LoadNodeDefaults(const Settings& settings);
 NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode);
 
 // Parses the address text; stops the run on an empty text, a character an
-// address cannot hold, a number beyond 2147483647, an eleventh address, or a
-// net or node above 65535 in any address it gives.
+// address cannot hold, a separator out of its order (":" "/" "." at most once
+// each, in that order, within one address), a number beyond 2147483647, an
+// eleventh address, defaults with a number too large to hold, or a negative
+// field or a net or node above 65535 in any address it gives.
 NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults);

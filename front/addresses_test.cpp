@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "config/console_texts.hpp"
 #include "support/stops.hpp"
 
@@ -53,8 +55,6 @@ TEST(ParseNodeString, DefaultsOfOtherSettings) {
     EXPECT_EQ(Parse("36", "", "12"), (std::vector<NodeAddress>{{0, 0, 36, 0}}));
     EXPECT_EQ(Parse("36", "4600", "12"), (std::vector<NodeAddress>{{0, 4600, 36, 0}}));
     EXPECT_EQ(ParseNodeString(BoundedString("36"), LoadNodeDefaults("2:4600", "")).MainZone, 2);
-    // An out-of-range DEFAULTNET run converts to 0.
-    EXPECT_EQ(Parse("36", "2:99999999999", "12"), (std::vector<NodeAddress>{{2, 0, 36, 0}}));
 }
 
 TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
@@ -69,6 +69,16 @@ TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
         {"36 @37", bad},
         {"36\t37", bad},
         {"36,37", bad},
+        // A separator twice, or out of its order, within one address.
+        {"2:5020/52/1", bad},
+        {"2::5020/52", bad},
+        {"2:5020//52", bad},
+        {"2:5020/52.1.2", bad},
+        {"1:2:3/4/5", bad},
+        {"5020/52:1", bad},
+        {"52.1:3", bad},
+        {"52.1/3", bad},
+        {"36 2:5020/52/1", bad},
         {"2147483648", bad},
         {"65536", bad},
         {"65536/1", bad},
@@ -77,17 +87,27 @@ TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
     };
     for (const auto& [input, message] : cases)
         EXPECT_EQ(StopLine([&] { Parse(input); }), message) << input;
-    // A net or node from the defaults counts as typed; a negative one passes.
-    EXPECT_EQ(StopLine([&] { Parse("36", "2:65536"); }), bad);
-    EXPECT_EQ(StopLine([&] { Parse(".1", "2:4600", "70000"); }), bad);
-    EXPECT_EQ(Parse(".1", "2:4600", "-1"), (std::vector<NodeAddress>{{2, 4600, -1, 1}}));
+    // A net or node from the defaults counts as typed, and so does a negative
+    // one; a number too large to hold in the defaults stops whatever is typed.
+    const std::vector<std::tuple<std::string_view, std::string_view, std::string_view>> defaults = {
+        {"36", "2:65536", "12"},
+        {".1", "2:4600", "70000"},
+        {".1", "2:4600", "-12"},
+        {".1", "2:4600", "$FFFFFFF4"},
+        {"/36", "123456789012345678901234567890:4600", "12"},
+        {"/36", "2:99999999999", "12"},
+        {"/36", "2:4600", "4294967284"},
+        {"/36", "2:4600", "-$123456789"},
+    };
+    for (const auto& [input, net, node] : defaults)
+        EXPECT_EQ(StopLine([&] { Parse(input, net, node); }), bad) << input << " " << net << " " << node;
     EXPECT_EQ(Parse("1 2 3 4 5 6 7 8 9 10").size(), 10u);
 }
 
 TEST(PrintedForm, ShowsThePointAlways) {
     EXPECT_EQ(PrintedForm({2, 4600, 36, 0}), "2:4600/36.0");
     EXPECT_EQ(PrintedForm({2, 4600, 36, 7}), "2:4600/36.7");
-    EXPECT_EQ(PrintedForm({2, 4600, -1, 1}), "2:4600/-1.1");  // a negative DEFAULTNODE
+    EXPECT_EQ(PrintedForm({2, 4600, -1, 1}), "2:4600/-1.1");
 }
 
 }  // namespace

@@ -32,7 +32,10 @@ Requests AskForRequests(const Settings& settings, TextFile& input, TextFile& con
 
 }  // namespace
 
-bool IsAddressItem(std::string_view item) { return item.find('/') != std::string_view::npos || (!item.empty() && item[0] == '.'); }
+bool IsAddressItem(std::string_view item) {
+    if (item.starts_with('@')) return false;
+    return item.find('/') != std::string_view::npos || item.starts_with('.');
+}
 
 int FirstAddressItem(const CommandLine& args, int first) {
     for (int i = first; i <= args.ArgCount(); ++i)

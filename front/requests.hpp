@@ -30,7 +30,8 @@ void AppendListFile(std::string_view name, Requests& requests);
 // Every request line must hold a file name, and no character a file name cannot.
 void CheckRequestList(const Requests& requests);
 
-// An item that holds "/" or begins with "." starts the addresses.
+// An item that holds "/" or begins with "." starts the addresses; one that
+// begins with "@" never does: it names a list file, in any folder.
 bool IsAddressItem(std::string_view item);
 
 // The position of the first address item from `first` on; one past the last

@@ -26,13 +26,9 @@ protected:
         console.Close();
         return requests;
     }
-    // A list file, named with "\" so that the item holds no "/".
     std::string ListFile(std::string_view lines) {
         scratch_.Write("l.txt", lines);
-        std::string name = "@" + scratch_.At("l.txt");
-        for (char& c : name)
-            if (c == '/') c = '\\';
-        return name;
+        return "@" + scratch_.At("l.txt");
     }
     std::string Lines(const Requests& r) {
         std::string all;
@@ -54,7 +50,13 @@ TEST_F(GatherRequestsTest, AddressesBeginAtTheFirstItemWithASlashOrLeadingDot) {
     EXPECT_EQ(r.NodeString, ".1 b.zip ");
     r = Gather({"a.zip", "/36", "37"});
     EXPECT_EQ(r.NodeString, "/36 37 ");
-    EXPECT_EQ(Gather({"a.zip", "@lists/l.txt"}).NodeString, "@lists/l.txt ");
+    // An "@" item is a list file wherever it lies, "/" or not; after the
+    // first address it is an address like any other item.
+    scratch_.Write("lists/l.txt", "x.zip\r\n");
+    r = Gather({"a.zip", "@" + scratch_.At("lists/l.txt"), "/36", "@" + scratch_.At("lists/l.txt")});
+    EXPECT_EQ(Lines(r), "[a.zip  x.zip ]");
+    EXPECT_EQ(r.NodeString, "/36 @" + scratch_.At("lists/l.txt") + " ");
+    EXPECT_EQ(StopLine([&] { Gather({"a.zip", "@lists/l.txt"}); }), " Error! Unable to open lists/l.txt");
 }
 
 TEST_F(GatherRequestsTest, NoAddressItemNeedsTheDefaultNode) {

@@ -129,4 +129,13 @@ void Pause(int milliseconds);
 // A clock that only goes forward, in milliseconds from some start.
 std::int64_t Milliseconds();
 
+// The folders where an installation keeps its configuration, in the order
+// they are looked in after the program's own, in the program's own form; none
+// on Windows.
+std::vector<std::string> ConfigurationFolders();
+// A line of a file saved as UTF-8 (with its mark) in the bytes the program
+// takes names in: the ANSI code page on Windows, where a character it cannot
+// hold becomes "|" and the answer is false; the bytes as they are on POSIX.
+bool AnsiFromUtf8(std::string& line);
+
 }  // namespace TOLVEX_PLATFORM

@@ -14,6 +14,18 @@ namespace {
 constexpr char kEndMark = 26;  // ^Z: nothing after it is text
 constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
 constexpr int kTemporaryNames = 100;
+
+// How many bytes at the end of UTF-8 text begin a character they do not finish.
+std::size_t CutCharacterAtEnd(std::string_view text) {
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, text.size()); ++back) {
+        const auto c = static_cast<unsigned char>(text[text.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
 }  // namespace
 
 TextFile::~TextFile() {
@@ -30,7 +42,7 @@ void TextFile::Bind(platform::Path name) {
 
 bool TextFile::Attach(int error, platform::Handle handle, bool owned, State state) {
     inputUsed_ = next_ = 0;
-    lineEndFirst_ = skipLineFeed_ = cutBack_ = inputEnded_ = false;
+    lineEndFirst_ = skipLineFeed_ = cutBack_ = inputEnded_ = fromUtf8_ = lineLost_ = false;
     end_ = 0;
     if (error != 0) {
         SetIoError(error);
@@ -298,9 +310,11 @@ TextFile::Encoding TextFile::TakeByteOrderMark() {
         inputUsed_ += got;
     }
     const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
-    if (start.starts_with("\xEF\xBB\xBF")) next_ = 3;
     if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;
-    return Encoding::Bytes;
+    if (!start.starts_with("\xEF\xBB\xBF")) return Encoding::Bytes;
+    next_ = 3;
+    fromUtf8_ = true;
+    return Encoding::Utf8;
 }
 
 // Appends at most `limit` characters of the next line to `line`.
@@ -334,7 +348,18 @@ void TextFile::ReadLineUpTo(std::size_t limit, std::string& line) {
 
 BoundedString TextFile::ReadLine() {
     std::string line;
-    ReadLineUpTo(BoundedString::kCapacity, line);
+    lineLost_ = false;
+    if (!fromUtf8_) {
+        ReadLineUpTo(BoundedString::kCapacity, line);
+        return BoundedString(line);
+    }
+    // 255 characters of UTF-8 take at most four bytes each. A line cut short
+    // there loses the piece of a character at its end, which is no character
+    // the code page lacks.
+    constexpr std::size_t kUtf8Limit = 4 * BoundedString::kCapacity;
+    ReadLineUpTo(kUtf8Limit, line);
+    if (line.size() == kUtf8Limit) line.resize(line.size() - CutCharacterAtEnd(line));
+    lineLost_ = !platform::AnsiFromUtf8(line);
     return BoundedString(line);
 }
 

@@ -50,12 +50,15 @@ public:
     // without a failure. Leaves no I/O error pending: the text is in hand.
     bool CloseAfterReading();
 
-    // Right after OpenRead: skips a UTF-8 byte-order mark (EF BB BF); says
-    // whether the text begins with a UTF-16 one (FF FE or FE FF), which no
-    // line of single-byte text can be read from.
-    enum class Encoding { Bytes, Utf16 };
+    // Right after OpenRead: skips a UTF-8 byte-order mark (EF BB BF), after
+    // which every line read is turned into the bytes the program takes names
+    // in (platform::AnsiFromUtf8); says whether the text begins with a UTF-16
+    // one (FF FE or FE FF), which no line of single-byte text can be read from.
+    enum class Encoding { Bytes, Utf8, Utf16 };
     Encoding TakeByteOrderMark();
     BoundedString ReadLine();    // the first 255 characters; the rest of the line is skipped
+    // The last line read held a character the ANSI code page cannot hold.
+    bool LineLostCharacters() const { return lineLost_; }
     // Appends the whole line, however long, up to `most` characters of it;
     // the rest of a longer line is skipped.
     void ReadFullLine(std::string& into, std::size_t most = std::string::npos);
@@ -102,4 +105,6 @@ private:
     int inputUsed_ = 0;          // bytes in the read buffer
     int next_ = 0;               // the next byte to read
     bool inputEnded_ = false;    // a disk file read to its end
+    bool fromUtf8_ = false;      // the text began with a UTF-8 mark
+    bool lineLost_ = false;      // the last line read held a character the code page cannot hold
 };

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -509,6 +510,19 @@ std::int64_t Milliseconds() {
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
+
+// The installation's configuration folder is fixed when the program is built.
+std::vector<std::string> ConfigurationFolders() {
+    std::vector<std::string> folders;
+    for (std::string folder : {std::string(TOLVEX_CONFIG_FOLDER), std::string("/etc")}) {
+        std::replace(folder.begin(), folder.end(), '/', '\\');
+        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    return folders;
+}
+
+// UTF-8 is what a POSIX system's file names usually are in already.
+bool AnsiFromUtf8(std::string&) { return true; }
 
 void Pause(int milliseconds) {
     timespec wait{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};

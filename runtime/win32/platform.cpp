@@ -52,15 +52,20 @@ int OpenFile(Path path, DWORD access, DWORD disposition, Handle& handle) {
 // bytes are in. A character that code page cannot hold becomes "|", which no
 // file name or address may hold, rather than a look-alike or a "?" that
 // would request other files.
-std::string AnsiText(const wchar_t* text, int length) {
+// `lost` tells whether there was such a character.
+std::string AnsiText(const wchar_t* text, int length, bool* lost = nullptr) {
+    if (lost != nullptr) *lost = false;
     if (length <= 0) return {};
     // A UTF-8 code page holds every character and takes no replacement.
     const bool utf8 = GetACP() == CP_UTF8;
     const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
     const char* replacement = utf8 ? nullptr : "|";
+    BOOL replaced = FALSE;
+    BOOL* used = utf8 ? nullptr : &replaced;
     const int size = WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, replacement, nullptr);
     std::string ansi(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_ACP, flags, text, length, ansi.data(), size, replacement, nullptr);
+    WideCharToMultiByte(CP_ACP, flags, text, length, ansi.data(), size, replacement, used);
+    if (lost != nullptr) *lost = replaced != FALSE;
     return ansi;
 }
 
@@ -314,6 +319,21 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 }
 
 int ProcessId() { return static_cast<int>(GetCurrentProcessId()); }
+
+std::vector<std::string> ConfigurationFolders() { return {}; }
+
+// Through UTF-16, as the command line comes: a byte that is no UTF-8 becomes
+// U+FFFD on the way, which no ANSI code page holds either.
+bool AnsiFromUtf8(std::string& line) {
+    if (line.empty() || GetACP() == CP_UTF8) return true;
+    const int size = static_cast<int>(line.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, line.data(), size, wide.data(), length);
+    bool lost = false;
+    line = AnsiText(wide.data(), length, &lost);
+    return !lost;
+}
 
 void Pause(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
 

@@ -1,5 +1,6 @@
 // Items, the prompt mode and the input checks, as the console and the request
 // files show them.
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 
@@ -17,6 +18,20 @@ TEST_P(Requests, PromptMode) {
         EXPECT_EQ(job.Run({"/"}, Typing(typed)).out,
                   Finished({"Request file(s): At node(s): ", " a.zip -> 2:4600/36.0", " b !pw -> 2:4600/36.0",
                             " a.zip -> 2:4600/12.1", " b !pw -> 2:4600/12.1"}));
+}
+
+// A list file named with "/" in its path is a list, not the first address:
+// in another folder, and on POSIX standard input as /dev/stdin.
+TEST_P(Requests, ListFileNamedWithSlashes) {
+    const Job job(build());
+    job.ConfigureStandard();
+    job.dir().Write("lists/want.lst", Crlf({"a.zip", "b.zip"}));
+    std::string list = job.ConfigPath("lists/want.lst");
+    std::replace(list.begin(), list.end(), '\\', '/');
+    EXPECT_EQ(job.Run({"@" + list, "/36"}).out, Finished({" a.zip -> 2:4600/36.0", " b.zip -> 2:4600/36.0"}));
+    if (build() == Build::Posix) {
+        EXPECT_EQ(job.Run({"@/dev/stdin", "/37"}, Typing(Crlf({"c.zip"}))).out, Finished({" c.zip -> 2:4600/37.0"}));
+    }
 }
 
 TOLVEX_BOTH_BUILDS(Requests);
@@ -71,6 +86,30 @@ TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
     EXPECT_EQ(run("прог.zip", 42, kRussian), Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
     EXPECT_EQ(run("café.zip", 43, kRussian), Console({text::kBadFileName}));
     EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
+}
+
+// A configuration and a list saved as UTF-8 with their mark are read in the
+// ANSI code page: an OUTBOUND in Cyrillic is found, and a listed name gives
+// the bytes the typed one gives. A character the code page cannot hold stops
+// the run: the configuration with its own message, outside a comment; a
+// listed name as a typed one.
+TEST_F(RequestsWin32, Utf8ConfigurationAndListInTheAnsiCodePage) {
+    const ScratchDir& dir = job_->dir();
+    dir.MakeDir("fido/Фидо");
+    // A line longer than 255 letters is cut in the middle of one: no letter lost.
+    std::string longLine = "X";
+    while (longLine.size() < 1200) longLine += "ф";
+    dir.Write("utf8.cfg", "\xEF\xBB\xBF" + Crlf({"; Фидо: the outbound", "OUTBOUND " + job_->ConfigPath("fido") + "\\Фидо",
+                                                 "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", longLine}));
+    dir.Write("want.lst", "\xEF\xBB\xBF" + Crlf({"прог.zip программа"}));
+    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "@want.lst", "/42"}, WritingTo(Output::Pipe, kRussian)).out,
+              Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
+    job_->Run({"/c:utf8.cfg", "прог.zip", "/43"}, WritingTo(Output::Pipe, kRussian));
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), "\xEF\xF0\xEE\xE3.zip\r\n");
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), dir.Read("fido/Фидо/OUT/11f8002b.req"));
+    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "a.zip", "/44"}, WritingTo(Output::Pipe, kWestern)).out,
+              Console({" Error! utf8.cfg holds characters the ANSI code page cannot hold."}));
+    EXPECT_EQ(job_->Run({"@want.lst", "/45"}, WritingTo(Output::Pipe, kWestern)).out, Console({text::kBadFileName}));
 }
 
 // Typed at the prompt on a console, a name gives the command line's bytes.

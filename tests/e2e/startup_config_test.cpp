@@ -18,12 +18,14 @@ std::string Beside(const Job& job) {
     return path + "\\tolvex.CFG";
 }
 
-// The usage text for no arguments and a lone help switch, the banner alone
-// for a lone --version, and no configuration looked for before either; with
-// other items, or other spellings, they are file names.
+// The usage text for no arguments, a lone help switch and a configuration
+// option that names no file, the banner alone for a lone --version, and no
+// configuration looked for before either; with other items, or other
+// spellings, they are file names.
 TEST_P(Startup, UsageOrBannerAloneForNoArgumentsAndLoneSwitches) {
     const Job job(build());
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}})
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}, {"/c:", "cfg\\z.cfg", "a.zip", "/36"}})
         EXPECT_EQ(job.Run(args).out, Usage()) << (args.empty() ? "" : args[0]);
     const RunResult version = job.Run({"--version"});
     EXPECT_EQ(version.out, Banner());
@@ -73,8 +75,9 @@ TOLVEX_BOTH_BUILDS(Startup);
 // Permission bits do not stop root, so this runs the program as nobody.
 // Input that once went quietly to the wrong place, on each build, as nobody
 // so that nothing can land outside the job: a net or node above 65535, typed
-// or from DEFAULTNODE; a configuration and a list with a UTF-8 mark, which
-// work; an overlong DEFAULTNODE; a configuration and a list saved as UTF-16.
+// or from DEFAULTNODE; a separator typed twice; a negative DEFAULTNODE; a
+// configuration and a list with a UTF-8 mark, which work; an overlong
+// DEFAULTNODE; a configuration and a list saved as UTF-16.
 TEST_P(Startup, InputThatWentElsewhereStopsOrWorks) {
     const Job job(build());
     job.ConfigureStandard();
@@ -83,6 +86,9 @@ TEST_P(Startup, InputThatWentElsewhereStopsOrWorks) {
     EXPECT_EQ(job.Run({"a.zip", "65536/1"}, AsNobody()).out, Console({bad}));
     job.dir().Write("big.cfg", Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNET 2:4600", "DEFAULTNODE 70000"}));
     EXPECT_EQ(job.Run({"/c:big.cfg", "a.zip"}, AsNobody()).out, Console({bad}));
+    EXPECT_EQ(job.Run({"b.zip", "2:5020/52/1"}, AsNobody()).out, Console({bad}));
+    job.dir().Write("negative.cfg", Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNET 2:4600", "DEFAULTNODE -12"}));
+    EXPECT_EQ(job.Run({"/c:negative.cfg", "b.zip", ".1"}, AsNobody()).out, Console({bad}));
     job.dir().Write("long.cfg", Crlf({"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTNODE " + std::string(31, '1')}));
     EXPECT_EQ(job.Run({"/c:long.cfg", "a.zip"}, AsNobody()).out, Console({std::string(text::kDefaultNodeTooLong)}));
     job.dir().Write("wide.cfg", "\xFF\xFEO\0U\0T\0");

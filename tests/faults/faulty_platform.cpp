@@ -261,5 +261,7 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 int ProcessId() { return platform_system::ProcessId(); }
 void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
 std::int64_t Milliseconds() { return platform_system::Milliseconds(); }
+std::vector<std::string> ConfigurationFolders() { return platform_system::ConfigurationFolders(); }
+bool AnsiFromUtf8(std::string& line) { return platform_system::AnsiFromUtf8(line); }
 
 }  // namespace platform

@@ -26,9 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const NodeList nodes = ParseNodeString(nodeString, defaults);
         FUZZ_CHECK(!nodes.nodes.empty() && nodes.nodes.size() <= static_cast<std::size_t>(kNodeCapacity));
         for (const NodeAddress& node : nodes) {
-            // Digits alone make the numbers; only DEFAULTNODE may bring a sign.
-            FUZZ_CHECK(node.zone >= 0 && node.net >= 0 && node.point >= 0);
-            FUZZ_CHECK(node.node >= 0 || defaults.defaultNode < 0);
+            // No field is negative, a negative DEFAULTNODE's neither.
+            FUZZ_CHECK(node.zone >= 0 && node.net >= 0 && node.node >= 0 && node.point >= 0);
             FUZZ_CHECK(node.net <= kMaxNetOrNode && node.node <= kMaxNetOrNode);
             const std::string printed = PrintedForm(node);
             FUZZ_CHECK(printed.find(':') != std::string::npos && printed.find('.') != std::string::npos);

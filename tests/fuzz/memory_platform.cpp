@@ -182,5 +182,8 @@ int ProcessId() { return 4711; }
 static std::int64_t pausedFor = 0;
 void Pause(int milliseconds) { pausedFor += milliseconds; }
 std::int64_t Milliseconds() { return pausedFor; }
+// No installation: the configuration is found beside the program or named.
+std::vector<std::string> ConfigurationFolders() { return {}; }
+bool AnsiFromUtf8(std::string&) { return true; }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 // a program that runs, its manual and its sample configuration where they
 // belong, and each sample does the job as shipped.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -254,13 +255,22 @@ TEST(Manual, WindowsExamplesWorkInCmdAsPrinted) {
     const std::vector<std::string> examples = Examples(ReadFile(TOLVEX_MANUAL_TEXT));
     const std::vector<std::string> linux = Examples(LinuxPage());
     ASSERT_EQ(examples.size(), linux.size()) << "tolvex.txt and the Linux page show different numbers of examples";
+    int batchFiles = 0;
     for (std::size_t i = 0; i < examples.size(); ++i) {
         const ExampleOutcome ran = RunExample(examples[i], true);
         ExpectExampleDoesItsJob(ran, examples[i]);
         const ExampleOutcome there = RunExample(linux[i], false);
         EXPECT_EQ(ran.out, there.out) << examples[i];
         EXPECT_EQ(ran.files, there.files) << examples[i];
+        // The batch-file example works the same in a batch file that turned
+        // delayed expansion on, which takes "!" out of the lines it runs.
+        if (examples[i].find("setlocal disabledelayedexpansion") == std::string::npos) continue;
+        ++batchFiles;
+        const ExampleOutcome delayed = RunExample("setlocal enabledelayedexpansion\n" + examples[i], true);
+        EXPECT_EQ(delayed.out, there.out) << examples[i];
+        EXPECT_EQ(delayed.files, there.files) << examples[i];
     }
+    EXPECT_EQ(batchFiles, 1) << "the batch-file example does not turn delayed expansion off around the call";
 }
 
 // ---- Keeping program and configuration together ------------------------
@@ -305,6 +315,13 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
                              "share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(dir.Exists(std::string("usr/") + file)) << file;
     EXPECT_EQ(dir.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
+    // The sample in the prefix's configuration folder; one a sysop edited
+    // there stays as it is when the program is installed again.
+    EXPECT_EQ(dir.Read("usr/etc/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
+    dir.Write("usr/etc/tolvex.cfg", "OUTBOUND /srv/fido\n");
+    ASSERT_EQ(RunShell(Quoted(TOLVEX_CMAKE) + " --install " + Quoted(TOLVEX_BUILD_DIR) + " --prefix " + Quoted(prefix) +
+                       " >/dev/null").exitCode, 0);
+    EXPECT_EQ(dir.Read("usr/etc/tolvex.cfg"), "OUTBOUND /srv/fido\n");
 
     // The manual carries the build's version and date.
     const RunResult manual = RunShell("gzip -dc " + Quoted(prefix + "/share/man/man1/tolvex.1.gz"));
@@ -333,6 +350,17 @@ TEST(Windows, ProgramCarriesItsManifest) {
 
 // ---- The packages ------------------------------------------------------
 
+// Runs an installed program with the items pntlist.zip /36, as nobody from
+// "/", in a mount namespace of its own where /etc shows the files of `etc`
+// over its own and /var/spool and /var/log are empty: the machine's own
+// folders are neither used nor written.
+RunResult RunInstalled(const std::string& etc, const std::string& program) {
+    const std::string mounts = "mount -t overlay overlay -o lowerdir=" + etc + ":/etc /etc && mount -t tmpfs none /var/spool"
+                               " && mount -t tmpfs none /var/log";
+    const std::string run = "cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " pntlist.zip /36";
+    return RunShell("unshare --mount sh -c " + Quoted(mounts + " && " + run));
+}
+
 std::vector<std::string> DebianPackages() {
     std::vector<std::string> found;
     const std::string prefix = std::string("tolvex_") + TOLVEX_VERSION + "_";
@@ -358,18 +386,40 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
     ScratchDir root;
     ASSERT_EQ(RunShell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).exitCode, 0);
     for (const std::string& path : root.Tree())
-        EXPECT_EQ(path.rfind("usr", 0), 0u) << "a file outside /usr: " << path;
+        EXPECT_TRUE(path.rfind("usr", 0) == 0 || path == "etc/" || path == "etc/tolvex.cfg") << "a file elsewhere: " << path;
     for (const char* file : {"usr/bin/tolvex", "usr/share/man/man1/tolvex.1.gz", "usr/share/doc/tolvex/copyright",
                              "usr/share/doc/tolvex/changelog.gz", "usr/share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(root.Exists(file)) << file;
 
     EXPECT_EQ(RunShell(Quoted(root.At("usr/bin/tolvex"))).out, Usage());
 
+    // The sample as /etc/tolvex.cfg, a configuration file of the package.
+    EXPECT_EQ(root.Read("etc/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
+    EXPECT_EQ(RunShell("dpkg-deb -I " + Quoted(deb) + " conffiles").out, "/etc/tolvex.cfg\n");
+
     // The Linux sample it ships, beside the program as a sysop puts it.
     EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
     fs::create_directories(root.At("fido"));
     root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
     ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
+}
+
+// The program as the package installs it, run as nobody from "/", finds the
+// package's /etc/tolvex.cfg (whose OUTBOUND this machine does not have), and
+// a configuration beside it before that.
+TEST(Packages, InstalledProgramFindsThePackagesConfiguration) {
+    TOLVEX_NEED(OnPath("dpkg"), "dpkg");
+    TOLVEX_NEED(geteuid() == 0 && OnPath("unshare") && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
+    const std::vector<std::string> packages = DebianPackages();
+    ASSERT_EQ(packages.size(), 1u);
+    ScratchDir root;
+    ASSERT_EQ(RunShell("dpkg -x " + Quoted(packages.front()) + " " + Quoted(root.Path())).exitCode, 0);
+    const std::string program = Quoted(root.At("usr/bin/tolvex"));
+    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Cannot find directory \"/VAR/SPOOL/FTN\""}));
+    root.Write("usr/bin/tolvex.cfg", Crlf({"DEFAULTNODE 12"}));
+    std::string beside = root.At("usr/bin/tolvex.CFG");
+    std::replace(beside.begin(), beside.end(), '/', '\\');
+    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Error! OUTBOUND is not set in " + beside}));
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {
