@@ -3,31 +3,29 @@
 #include <new>
 
 #include "config/configuration.hpp"
-#include "config/console_texts.hpp"
-#include "front/addresses.hpp"
-#include "front/requests.hpp"
-#include "front/startup.hpp"
+#include "input/addresses.hpp"
+#include "input/requests.hpp"
+#include "input/startup.hpp"
 #include "outbound/paths.hpp"
 #include "outbound/request_files.hpp"
+#include "runtime/activity_log.hpp"
 #include "runtime/command_line.hpp"
-#include "runtime/io_error.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/standard_files.hpp"
-#include "runtime/text_file.hpp"
 
 namespace {
 
-void RunJob(const CommandLine& args, TextFile& console, ActivityLog& log) {
+void RunJob(const CommandLine& args, TextWriter& console, ActivityLog& log) {
     const Program program = StartUp(args, console);
     const Settings settings = LoadConfiguration(args, program, log);
     CheckDefaultNode(args, settings);
-    const Requests requests = GatherRequests(args, settings, StandardInput(), console);
-    const NodeList nodes = ParseNodeString(requests.NodeString, LoadNodeDefaults(settings));
-    CheckRequestList(requests);
-    for (const NodeAddress& node : nodes) {
-        const OutboundTarget target = PrepareOutbound(node, settings, nodes.MainZone);
-        WriteRequests(node, target, requests, settings, log, console);
-    }
+    const Items items = GatherRequests(args, settings, StandardInput(), console);
+    const NodeDefaults defaults = LoadNodeDefaults(settings);
+    const NodeList nodes = ParseNodeString(items.NodeString, defaults);
+    const RequestJob job{CheckRequestList(items.Requests), settings.CheckDupes, settings.CreateClo, log, console};
+    for (const NodeAddress& node : nodes) WriteRequests(node, PrepareOutbound(node, settings, defaults.MainZone), job);
     CloseLog(log);
     console.WriteLine();
     console.WriteLine(text::kGoodbye);
@@ -38,15 +36,15 @@ void RunJob(const CommandLine& args, TextFile& console, ActivityLog& log) {
 int main(int argc, char** argv) {
     platform::StartProcess();
     const CommandLine args = ReadCommandLine(argc, argv);
-    TextFile& console = StandardOutput();
+    TextWriter& console = StandardOutput();
     ActivityLog log;
     try {
         RunJob(args, console, log);
     } catch (const RunStop& stop) {
         // The message is what the sysop needs to see, whatever failed before it.
         TakeIoError();
-        const platform::TextOrigin origin = stop.ownText ? platform::TextOrigin::Own : platform::TextOrigin::User;
-        for (const std::string& line : stop.lines) console.WriteLine(line, origin);
+        const platform::TextOrigin origin = stop.OwnText ? platform::TextOrigin::Own : platform::TextOrigin::User;
+        for (const std::string& line : stop.Lines) console.WriteLine(line, origin);
         CloseLog(log);
     } catch (const std::bad_alloc&) {
         // Ended like every stop: the busy flag given back, the log closed.

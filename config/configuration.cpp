@@ -4,14 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "config/console_texts.hpp"
-#include "config/text_helpers.hpp"
-#include "runtime/io_error.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/platform.hpp"
-#include "runtime/standard_files.hpp"
-#include "runtime/text_file.hpp"
-
-void ShowUsage() { throw RunStop{{text::kUsage.begin(), text::kUsage.end()}, true}; }
+#include "runtime/text_helpers.hpp"
+#include "runtime/text_reader.hpp"
 
 Program LocateProgram(std::string_view programPath) {
     const std::size_t slash = programPath.rfind('\\');
@@ -23,6 +20,12 @@ Program LocateProgram(std::string_view programPath) {
     program.ConfigName = Join(fileName.substr(0, fileName.find('.')), ".CFG");
     return program;
 }
+
+bool IsConfigurationOption(std::string_view argument) {
+    return FindText("/c:", argument) > 0 || FindText("/C:", argument) > 0;
+}
+
+BoundedString OptionFileName(std::string_view argument) { return CopyText(argument, 4, 255); }
 
 namespace {
 
@@ -38,10 +41,8 @@ struct ConfigChoice {
 
 ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     const BoundedString first = args.ArgAt(1);
-    if (FindText("/c:", first.View()) > 0 || FindText("/C:", first.View()) > 0) {
-        const BoundedString path = CopyText(first.View(), 4, 255);
-        // An option that names no file is the option alone.
-        if (args.ArgCount() == 1 || path.Empty()) ShowUsage();
+    if (IsConfigurationOption(first.View())) {
+        const BoundedString path = OptionFileName(first.View());
         if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
         return {path, 2};
     }
@@ -124,9 +125,9 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     const BoundedString& path = choice.path;
     settings.FirstItemIndex = choice.firstItemIndex;
     settings.ConfigPath = path;
-    TextFile config(path.View());
-    config.OpenRead();
-    if (config.TakeByteOrderMark() == TextFile::Encoding::Utf16)
+    TextReader config(path.View());
+    config.Open();
+    if (config.TakeByteOrderMark() == TextReader::Encoding::Utf16)
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
     while (!config.AtEnd()) {
         const BoundedString line = config.ReadLine();
@@ -139,7 +140,7 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     }
     // A configuration that could not be read to its end would run the job on
     // half its settings.
-    if (!config.CloseAfterReading()) StopRunNaming(text::kUnableToOpen, path.View());
+    if (!config.Close()) StopRunNaming(text::kUnableToOpen, path.View());
     // Cut to its 30 characters, the value would name other nodes.
     if (settings.DefaultNodeTooLong) StopRun(text::kDefaultNodeTooLong);
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "config/activity_log.hpp"
+#include "runtime/activity_log.hpp"
 #include "runtime/bounded.hpp"
 #include "runtime/command_line.hpp"
 
@@ -17,9 +17,10 @@ struct Program {
 // ProgramDir and ConfigName of a program file's full path.
 Program LocateProgram(std::string_view programPath);
 
-// Ends the run with the usage text: for no arguments, a lone help switch, or
-// the configuration option without anything after it.
-[[noreturn]] void ShowUsage();
+// The configuration option: a first argument that holds "/c:" or "/C:"
+// anywhere; the file it names is the argument from its fourth character on.
+bool IsConfigurationOption(std::string_view argument);
+BoundedString OptionFileName(std::string_view argument);
 
 struct ZoneEntry {
     Bounded<4> ZoneNumber;  // the zone number as text
@@ -39,13 +40,13 @@ struct Settings {
     BoundedString DefaultOutbound;
     bool CheckDupes = false;
     bool CreateClo = false;
-    std::vector<ZoneEntry> ZoneTable;  // ZoneCount entries, in file order
+    std::vector<ZoneEntry> ZoneTable;  // in file order, at most kZoneCapacity
 };
 
 // Finds and reads the configuration file; a LOG line opens the log. Stops
-// with the usage text, " Error! Unable to open " + name, a file saved as
-// UTF-16, and after the reading when DEFAULTNODE is longer than its 30
-// characters.
+// with " Error! Unable to open " + name, a file saved as UTF-16, a value the
+// ANSI code page cannot hold, and after the reading when DEFAULTNODE is
+// longer than its 30 characters.
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log);
 
 // Takes one line as read from the file. Returns false at the line that ends

@@ -4,12 +4,11 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "config/console_texts.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
-#include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/platform.hpp"
-#include "runtime/standard_files.hpp"
 
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag), shared_(target.Shared) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "front/addresses.hpp"
+#include "input/addresses.hpp"
 #include "outbound/paths.hpp"
 
 inline constexpr int kBusyWaitMilliseconds = 5000;
@@ -20,8 +20,6 @@ public:
     ~BusyFlag();  // gives the flag back, also when the run stops; a waiting interrupt then ends the run
     BusyFlag(const BusyFlag&) = delete;
     BusyFlag& operator=(const BusyFlag&) = delete;
-
-    bool Held() const { return held_; }
 
 private:
     std::string path_;

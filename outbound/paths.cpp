@@ -2,12 +2,11 @@
 #include "outbound/paths.hpp"
 
 #include "config/configuration.hpp"
-#include "config/console_texts.hpp"
-#include "config/text_helpers.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
-#include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/standard_files.hpp"
+#include "runtime/text_helpers.hpp"
 
 namespace {
 
@@ -18,14 +17,14 @@ std::string FixedHex(std::int32_t n, std::size_t width) {
 }
 
 std::string ZoneOutboundOf(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
-    if (node.zone == mainZone) return settings.DefaultOutbound.Str();
+    if (node.Zone == mainZone) return settings.DefaultOutbound.Str();
     std::string stem = settings.DefaultOutbound.Str();
     for (const ZoneEntry& entry : settings.ZoneTable)
-        if (TextToInt(entry.ZoneNumber.View()) == node.zone) {
+        if (TextToInt(entry.ZoneNumber.View()) == node.Zone) {
             stem = entry.ZoneDir.Str();
             break;
         }
-    return stem + "." + FixedHex(node.zone, 3);
+    return stem + "." + FixedHex(node.Zone, 3);
 }
 
 void CheckOutbound(const Settings& settings) {
@@ -43,12 +42,12 @@ void CheckOutbound(const Settings& settings) {
 OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
     OutboundTarget target;
     target.ZoneOutbound = ZoneOutboundOf(node, settings, mainZone);
-    target.NodeStem = FixedHex(node.net, 4) + FixedHex(node.node, 4);
+    target.NodeStem = FixedHex(node.Net, 4) + FixedHex(node.Node, 4);
     target.TargetDir = settings.Outbound.Str() + "\\" + target.ZoneOutbound;
     target.FileStem = target.NodeStem;
-    if (node.point != 0) {
+    if (node.Point != 0) {
         target.TargetDir += "\\" + target.NodeStem + ".pnt";
-        target.FileStem = FixedHex(node.point, 8);
+        target.FileStem = FixedHex(node.Point, 8);
     }
     const std::string stem = target.TargetDir + "\\" + target.FileStem;
     target.RequestFile = stem + ".req";
@@ -65,7 +64,7 @@ OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings
     // request file is opened.
     ::MakeDirectory(target.InOutbound(settings.Outbound.Str() + "\\" + target.ZoneOutbound));
     TakeIoError();
-    if (node.point != 0) {
+    if (node.Point != 0) {
         ::MakeDirectory(target.InOutbound(target.TargetDir));
         TakeIoError();
     }

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "config/configuration.hpp"
-#include "front/addresses.hpp"
+#include "input/addresses.hpp"
 #include "runtime/platform.hpp"
 
 struct OutboundTarget {

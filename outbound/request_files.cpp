@@ -1,78 +1,22 @@
 // Writing the request and flow files.
 #include "outbound/request_files.hpp"
 
+#include <iterator>
 #include <new>
-#include <vector>
 
-#include "config/configuration.hpp"
-#include "config/console_texts.hpp"
-#include "config/text_helpers.hpp"
 #include "outbound/busy_flag.hpp"
-#include "outbound/log.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
-#include "runtime/io_error.hpp"
-#include "runtime/standard_files.hpp"
+#include "runtime/text_helpers.hpp"
+#include "runtime/text_reader.hpp"
 
 namespace {
-
-// An existing flow file is left as it is, even one that cannot be opened: it
-// may name files to send. A failure here changes nothing else.
-void TouchFlowFile(platform::Path name) {
-    if (!FileExists(name)) {
-        TextFile flow(name);
-        flow.CreateNew();
-        if (flow.IsOpen()) flow.Close();
-    }
-    TakeIoError();
-}
-
-std::vector<std::string> WordsOf(const BoundedString& line) {
-    std::vector<std::string> words(1);
-    for (char c : line.View()) {
-        if (c == ' ')
-            words.emplace_back();
-        else
-            words.back().push_back(c);
-    }
-    return words;
-}
 
 // The most of a request file the cleaning holds in memory, about twice over
 // with its lines: a file larger than that is no list of requests a mailer
 // sends, and reading it would cost the machine its memory.
 constexpr std::size_t kLargestCleaning = std::size_t{64} << 20;
-
-enum class Reading { Whole, Incomplete, TooLarge };
-
-// Reads every line of the file into `lines`, and the lines without repeats
-// into `content`, each ended by CR LF.
-Reading ReadRequestLines(platform::Path file, RequestFileLines& lines, std::string& content, bool& repeats) {
-    std::vector<std::pair<std::size_t, std::size_t>> spans;  // where each line stands in the text
-    TextFile old(file);
-    old.OpenRead();
-    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) return Reading::TooLarge;
-    while (!old.AtEnd()) {
-        const std::size_t start = lines.text.size();
-        // Bounded also while the file grows under the reading.
-        old.ReadFullLine(lines.text, kLargestCleaning + 1 - start);
-        spans.emplace_back(start, lines.text.size() - start);
-        if (lines.text.size() > kLargestCleaning) return Reading::TooLarge;
-    }
-    // Lines after a ^Z in the middle are requests all the same to a mailer
-    // that reads to the end: such a file is only added to, never rewritten.
-    const bool textAfterEndMark = old.TextAfterEndMark();
-    const bool readFailed = !old.CloseAfterReading();
-    repeats = false;
-    lines.present.reserve(spans.size());
-    for (const auto& [start, length] : spans) {
-        const std::string_view line(lines.text.data() + start, length);
-        if (lines.present.insert(line).second)
-            content.append(line).append("\r\n");
-        else
-            repeats = true;
-    }
-    return readFailed || textAfterEndMark ? Reading::Incomplete : Reading::Whole;
-}
 
 // A run killed while it cleaned leaves its copy behind, under a name no
 // later run makes again; with the address's flag held, no other run can be
@@ -86,118 +30,121 @@ void RemoveLeftoverCopies(platform::Path file) {
     TakeIoError();
 }
 
-}  // namespace
-
-BoundedString RequestText(BoundedString word) {
-    const int at = FindText("!!", word.View());
-    if (at > 0) {
-        InsertText(" ", word, at);
-        DeleteText(word, at + 1, 1);
-    }
-    return word;
+// An existing flow file is left as it is, even one that cannot be opened: it
+// may name files to send. A failure here changes nothing else.
+void TouchFlowFile(platform::Path name) {
+    if (FileExists(name)) return;
+    TextWriter flow(name);
+    flow.CreateNew();
+    if (flow.IsOpen()) flow.Close();
 }
 
-void CleanRequestFile(const OutboundTarget& target, RequestFileLines& lines) {
+// Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
+// asks for it, or creates it when it is missing; the lines it holds, for the
+// duplicate check. A request file that is there but cannot be opened is
+// reported, never emptied.
+std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextWriter& request) {
+    std::unordered_set<std::string> present;
+    if (FileExists(request.Where())) {
+        if (checkDupes) present = CleanRequestFile(target);
+        request.OpenAppend();
+    } else {
+        request.CreateNew();
+    }
+    if (request.TakeError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
+    return present;
+}
+
+// The line in the request file, then its log line and its console line: the
+// log and the console show only what the file holds.
+void WriteRequestLine(std::string_view wanted, std::string_view address, TextWriter& request, const RequestJob& job) {
+    request.WriteLine(wanted);
+    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
+    WriteLogLine(job.Log, wanted, address);
+    job.Console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
+}
+
+}  // namespace
+
+RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
+    RequestFileLines read;
+    TextReader old(file);
+    old.Open();
+    std::size_t held = 0;
+    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) held = kLargestCleaning + 1;
+    while (held <= kLargestCleaning && !old.AtEnd()) {
+        // Bounded also while the file grows under the reading.
+        old.ReadFullLine(read.Lines.emplace_back(), kLargestCleaning + 1 - held);
+        held += read.Lines.back().size();
+    }
+    // A file that cannot be held in memory is left as it is, and so is the
+    // address: nothing can be checked against it.
+    if (held > kLargestCleaning) StopRunNaming(text::kNoMemoryFor, shown);
+    // Lines after a ^Z in the middle are requests all the same to a mailer
+    // that reads to the end: such a file is only added to, never rewritten.
+    const bool textAfterEndMark = old.TextAfterEndMark();
+    read.Whole = old.Close() && !textAfterEndMark;
+    return read;
+}
+
+void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, std::string_view shown) {
+    std::string content;
+    std::unordered_set<std::string_view> seen;
+    for (const std::string& line : read.Lines)
+        if (seen.insert(line).second) content.append(line).append("\r\n");
+    // A file without repeats stays as it is, its owner, rights and links
+    // with it; so does one that could not be read whole.
+    if (seen.size() == read.Lines.size() || !read.Whole) return;
+
+    // The cleaned lines go beside the file first and then take its place in
+    // one step, so that a failure half-way never costs the old lines.
+    TextWriter copy;
+    copy.CreateTemporaryBeside(file);
+    const bool made = copy.IsOpen();
+    copy.Write(content);
+    if (made) copy.Close();
+    if (copy.TakeError() == 0) {
+        PutInPlace(copy.Where(), file);
+        if (TakeIoError() == 0) return;
+    }
+    if (made) RemoveFile(copy.Where());
+    TakeIoError();
+    StopRunNaming(text::kUnableToWrite, shown);
+}
+
+std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
     // A request file that is a link the sysop made is cleaned where it leads,
     // and the link stays.
     const platform::Path requestFile = target.InOutbound(target.RequestFile);
     std::string real;
     const platform::Path file = platform::FollowLink(requestFile, real) ? platform::Path(real) : requestFile;
     RemoveLeftoverCopies(file);
-
-    std::string content;
-    bool repeats = false;
-    Reading reading = Reading::TooLarge;
     try {
-        reading = ReadRequestLines(file, lines, content, repeats);
+        RequestFileLines read = ReadRequestFile(file, target.RequestFile);
+        RewriteWithoutRepeats(file, read, target.RequestFile);
+        return {std::make_move_iterator(read.Lines.begin()), std::make_move_iterator(read.Lines.end())};
     } catch (const std::bad_alloc&) {
+        // What was read is given back on the way here.
     }
-    // A file that cannot be held in memory is left as it is, and so is the
-    // address: nothing can be checked against it.
-    if (reading == Reading::TooLarge) {
-        lines.present = {};
-        lines.text = std::string();
-        std::string().swap(content);
-        TakeIoError();
-        StopRunNaming(text::kNoMemoryFor, target.RequestFile);
-    }
-    // A file without repeats stays as it is, its owner, rights and links
-    // with it; so does one that could not be read to its end.
-    if (!repeats || reading == Reading::Incomplete) return;
-
-    // The cleaned lines go beside the file first and then take its place in
-    // one step, so that a failure half-way never costs the old lines.
-    TextFile cleaned;
-    cleaned.CreateTemporaryBeside(file);
-    const bool made = cleaned.IsOpen();
-    cleaned.Write(content);
-    if (made) cleaned.Close();
-    if (TakeIoError() == 0) {
-        PutInPlace(cleaned.Where(), file);
-        if (TakeIoError() == 0) return;
-    }
-    if (made) RemoveFile(cleaned.Where());
     TakeIoError();
-    StopRunNaming(text::kUnableToWrite, target.RequestFile);
+    StopRunNaming(text::kNoMemoryFor, target.RequestFile);
 }
 
-namespace {
-
-// Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
-// asks for it, or creates it when it is missing. A request file that is
-// there but cannot be opened is reported, never emptied.
-void OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextFile& request, RequestFileLines& existing) {
-    if (FileExists(request.Where())) {
-        if (checkDupes) CleanRequestFile(target, existing);
-        request.OpenAppend();
-    } else {
-        request.CreateNew();
-    }
-    if (TakeIoError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
-}
-
-// The line in the request file, then its log line and its console line: the
-// log and the console show only what the file holds.
-void WriteRequestLine(std::string_view wanted, std::string_view address, TextFile& request, ActivityLog& log,
-                      TextFile& console) {
-    request.WriteLine(wanted);
-    if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
-    WriteLogLine(log, wanted, address);
-    console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
-}
-
-void CloseRequestFile(TextFile& request) {
-    request.Close();
-    if (TakeIoError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
-}
-
-}  // namespace
-
-std::vector<std::string> RequestTexts(const Requests& requests) {
-    std::vector<std::string> texts;
-    for (const BoundedString& line : requests.RequestList)
-        for (const std::string& word : WordsOf(NormalizeLine(line)))
-            // Two blanks in a row leave an empty word, which names nothing.
-            if (!word.empty()) texts.push_back(RequestText(BoundedString(word)).Str());
-    return texts;
-}
-
-void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const Requests& requests,
-                   const Settings& settings, ActivityLog& log, TextFile& console) {
+void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const RequestJob& job) {
     // Held until the request file is closed, and given back at any stop.
     const BusyFlag flag(target, node);
-    RequestFileLines existing;
-    TextFile request(target.InOutbound(target.RequestFile));
-    OpenRequestFile(target, settings.CheckDupes, request, existing);
+    TextWriter request(target.InOutbound(target.RequestFile));
+    const std::unordered_set<std::string> present = OpenRequestFile(target, job.CheckDupes, request);
     // Only a request file open for the requests gets its flow file: the
     // mailer would call for nothing.
-    if (settings.CreateClo) TouchFlowFile(target.InOutbound(target.FlowFile));
+    if (job.CreateClo) TouchFlowFile(target.InOutbound(target.FlowFile));
     const std::string address = PrintedForm(node);
-    for (const std::string& wanted : RequestTexts(requests)) {
-        if (settings.CheckDupes && existing.Holds(wanted))
-            console.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
+    for (const std::string& wanted : job.Lines) {
+        if (present.count(wanted) != 0)
+            job.Console.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
         else
-            WriteRequestLine(wanted, address, request, log, console);
+            WriteRequestLine(wanted, address, request, job);
     }
-    CloseRequestFile(request);
+    request.Close();
+    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
 }

@@ -37,19 +37,19 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
 }
 
 BoundedString CommandLine::ArgAt(int n) const {
-    if (n == 0) return BoundedString(programPath);
+    if (n == 0) return BoundedString(ProgramPath);
     if (n < 1 || n > ArgCount()) return {};
-    return BoundedString(arguments[static_cast<std::size_t>(n - 1)]);
+    return BoundedString(Arguments[static_cast<std::size_t>(n - 1)]);
 }
 
 CommandLine ReadCommandLine(int argc, char** argv) {
     CommandLine line{platform::ProgramPath(), {}};
     std::string raw;
     if (platform::RawCommandLine(raw)) {
-        line.arguments = SplitCommandLine(raw);
-        if (!line.arguments.empty()) line.arguments.erase(line.arguments.begin());
+        line.Arguments = SplitCommandLine(raw);
+        if (!line.Arguments.empty()) line.Arguments.erase(line.Arguments.begin());
     } else {
-        for (int i = 1; i < argc; ++i) line.arguments.emplace_back(argv[i]);
+        for (int i = 1; i < argc; ++i) line.Arguments.emplace_back(argv[i]);
     }
     return line;
 }

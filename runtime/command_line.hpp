@@ -14,10 +14,10 @@
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
 struct CommandLine {
-    std::string programPath;             // argument 0: the program file's full path
-    std::vector<std::string> arguments;  // the arguments after the program name
+    std::string ProgramPath;             // argument 0: the program file's full path
+    std::vector<std::string> Arguments;  // the arguments after the program name
 
-    int ArgCount() const { return static_cast<int>(arguments.size()); }
+    int ArgCount() const { return static_cast<int>(Arguments.size()); }
     // 0: the program path; 1..ArgCount: that argument; beyond: empty. Each is
     // cut to 255 characters.
     BoundedString ArgAt(int n) const;

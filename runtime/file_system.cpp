@@ -1,12 +1,12 @@
 // Directory and whole-file operations of the runtime.
 #include "runtime/file_system.hpp"
 
-#include "runtime/io_error.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/platform.hpp"
 
-std::string CurrentDirectory() { return platform::CurrentDirectory(); }
-void ChangeDirectory(std::string_view path) { SetIoError(platform::ChangeDirectory(path)); }
-void MakeDirectory(platform::Path path) { SetIoError(platform::MakeDirectory(path)); }
+std::string CurrentDirectory() { return platform::CurrentFolder(); }
+void ChangeDirectory(std::string_view path) { SetIoError(platform::ChangeFolder(path)); }
+void MakeDirectory(platform::Path path) { SetIoError(platform::MakeFolder(path)); }
 void RemoveFile(platform::Path path) { SetIoError(platform::FileDelete(path)); }
 void PutInPlace(platform::Path from, platform::Path to) { SetIoError(platform::FileReplace(from, to)); }
 

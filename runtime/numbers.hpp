@@ -10,11 +10,11 @@
 std::string IntToText(std::int32_t value, int width = 0);
 
 struct TextNumber {
-    std::int32_t value = 0;
-    int errorPosition = 0;  // 0 on success, else the first character not taken (from 1)
+    std::int32_t Value = 0;
+    int ErrorPosition = 0;  // 0 on success, else the first character not taken (from 1)
 };
 
 // Whole-text conversion: leading spaces, an optional sign, then "$" and hex
 // digits or decimal digits, and nothing after them. Anything else gives 0.
 TextNumber ParseNumber(std::string_view text);
-inline std::int32_t TextToInt(std::string_view text) { return ParseNumber(text).value; }
+inline std::int32_t TextToInt(std::string_view text) { return ParseNumber(text).Value; }

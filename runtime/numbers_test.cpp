@@ -25,11 +25,11 @@ TEST(Numbers, ParseNumberAcceptsWholeNumbersOnly) {
              Case{"0x10", 0, 2}, Case{"2147483648", 0, -1}, Case{"-2147483648", 0, -1},
              Case{"99999999999999999999", 0, -1}, Case{"$123456789", 0, -1}}) {
         const TextNumber n = ParseNumber(c.text);
-        EXPECT_EQ(n.value, c.value) << "'" << c.text << "'";
+        EXPECT_EQ(n.Value, c.value) << "'" << c.text << "'";
         if (c.errorPosition >= 0)
-            EXPECT_EQ(n.errorPosition, c.errorPosition) << "'" << c.text << "'";
+            EXPECT_EQ(n.ErrorPosition, c.errorPosition) << "'" << c.text << "'";
         else
-            EXPECT_NE(n.errorPosition, 0) << "'" << c.text << "'";
+            EXPECT_NE(n.ErrorPosition, 0) << "'" << c.text << "'";
         EXPECT_EQ(TextToInt(c.text), c.value);
     }
 }

@@ -20,10 +20,10 @@ inline constexpr Handle kNoHandle = -1;
 enum class Access { Read, ReadWrite, Append };
 
 struct Date {
-    std::int32_t year, month, day, dayOfWeek;
+    std::int32_t Year, Month, Day;
 };
 struct Time {
-    std::int32_t hour, minute, second, hundredths;
+    std::int32_t Hour, Minute, Second;
 };
 
 // A path in the program's own form ("\" separators), and where in it the
@@ -92,12 +92,12 @@ int FileReplace(Path from, Path to);
 // The names in a folder, "." and ".." left out.
 int ListFolder(Path folder, std::vector<std::string>& names);
 
-Handle StandardInput();
-Handle StandardOutput();
+Handle StandardInputHandle();
+Handle StandardOutputHandle();
 
-std::string CurrentDirectory();
-int ChangeDirectory(std::string_view path);
-int MakeDirectory(Path path);
+std::string CurrentFolder();
+int ChangeFolder(std::string_view path);
+int MakeFolder(Path path);
 
 Date LocalDate();
 Time LocalTime();

@@ -3,16 +3,16 @@
 
 #include "runtime/platform.hpp"
 
-TextFile& StandardInput() {
-    static TextFile input;
-    static const bool opened = (input.OpenRead(), true);
+TextReader& StandardInput() {
+    static TextReader input;
+    static const bool opened = (input.Open(), true);
     (void)opened;
     return input;
 }
 
-TextFile& StandardOutput() {
-    static TextFile output;
-    static const bool created = (output.Create(), output.MarkAsConsole(), true);
+TextWriter& StandardOutput() {
+    static TextWriter output;
+    static const bool created = (output.MarkAsConsole(), output.Create(), true);
     (void)created;
     return output;
 }
@@ -21,16 +21,4 @@ void EndRun(unsigned code) {
     if (StandardInput().IsOpen()) StandardInput().Close();
     if (StandardOutput().IsOpen()) StandardOutput().Close();
     platform::EndProcess(code);
-}
-
-std::string ShownName(std::string_view name) {
-    std::string shown;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 32 || byte == 127)
-            shown.append(1, '^').append(1, static_cast<char>(byte ^ 64));
-        else
-            shown.push_back(c);
-    }
-    return shown;
 }

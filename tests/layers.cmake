@@ -1,33 +1,41 @@
 # The product's folders depend on each other one way only, from the driver
-# down: main.cpp, outbound/, front/, config/, runtime/, and at the bottom the
-# platform layer (runtime/platform.hpp, runtime/posix/, runtime/win32/). A
-# product file may include files of its own layer and of the layers below it,
-# never of one above. Run as: cmake -DSOURCE_DIR=<checkout> -P layers.cmake
-set(names "the platform layer" "runtime/" "config/" "front/" "outbound/" "main.cpp")
+# down (cmake/layers.cmake names them): a product file may include files of
+# its own layer and of the layers below it, never of one above; and the
+# README's Layout section names the same folders, in the same order.
+# Run as: cmake -DSOURCE_DIR=<checkout> -P layers.cmake
+include(${SOURCE_DIR}/cmake/layers.cmake)
+set(names "the platform layer")
+foreach(layer IN LISTS TOLVEX_LAYERS)
+  list(APPEND names "${layer}/")
+endforeach()
+list(APPEND names "main.cpp")
+list(LENGTH names top)
+math(EXPR top "${top} - 1")
 
+# The layer a path belongs to, by its place in `names`; -1 for none.
 function(layer_of path result)
-  if(path MATCHES "^runtime/(platform\\.hpp|posix/|win32/)" OR path MATCHES "^generated/")
+  set(${result} -1 PARENT_SCOPE)
+  if(path MATCHES "^runtime/(platform\\.hpp|posix/|win32/)")
     set(${result} 0 PARENT_SCOPE)
-  elseif(path MATCHES "^runtime/")
-    set(${result} 1 PARENT_SCOPE)
-  elseif(path MATCHES "^config/")
-    set(${result} 2 PARENT_SCOPE)
-  elseif(path MATCHES "^front/")
-    set(${result} 3 PARENT_SCOPE)
-  elseif(path MATCHES "^outbound/")
-    set(${result} 4 PARENT_SCOPE)
   elseif(path STREQUAL "main.cpp")
-    set(${result} 5 PARENT_SCOPE)
+    set(${result} ${top} PARENT_SCOPE)
   else()
-    set(${result} -1 PARENT_SCOPE)
+    foreach(layer IN LISTS TOLVEX_LAYERS)
+      if(path MATCHES "^${layer}/[^/]+$")
+        list(FIND TOLVEX_LAYERS ${layer} index)
+        math(EXPR index "${index} + 1")
+        set(${result} ${index} PARENT_SCOPE)
+      endif()
+    endforeach()
   endif()
 endfunction()
 
-file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
-  ${SOURCE_DIR}/runtime/*.cpp ${SOURCE_DIR}/runtime/*.hpp ${SOURCE_DIR}/config/*.cpp ${SOURCE_DIR}/config/*.hpp
-  ${SOURCE_DIR}/front/*.cpp ${SOURCE_DIR}/front/*.hpp ${SOURCE_DIR}/outbound/*.cpp ${SOURCE_DIR}/outbound/*.hpp)
+set(sources main.cpp)
+foreach(layer IN LISTS TOLVEX_LAYERS)
+  file(GLOB_RECURSE found RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.hpp)
+  list(APPEND sources ${found})
+endforeach()
 list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
-list(APPEND sources main.cpp)
 
 set(wrong "")
 foreach(source IN LISTS sources)
@@ -45,6 +53,22 @@ foreach(source IN LISTS sources)
     endif()
   endforeach()
 endforeach()
+
+# The README's Layout block names each folder at the start of a line, from
+# the driver down.
+file(READ ${SOURCE_DIR}/README.md readme)
+string(REGEX MATCH "## Layout\n.*" layout "${readme}")
+string(REGEX MATCHALL "\n([a-z]+)/ " named "${layout}")
+set(listed "")
+foreach(entry IN LISTS named)
+  string(STRIP "${entry}" entry)
+  string(REGEX REPLACE "/$" "" entry "${entry}")
+  list(PREPEND listed ${entry})
+endforeach()
+list(FILTER listed EXCLUDE REGEX "^tests$")
+if(NOT listed STREQUAL TOLVEX_LAYERS)
+  string(APPEND wrong "  the README's Layout names the folders ${listed}, cmake/layers.cmake ${TOLVEX_LAYERS}\n")
+endif()
 
 list(LENGTH sources count)
 if(wrong)

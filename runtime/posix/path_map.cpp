@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <vector>
 
@@ -12,18 +13,14 @@ namespace path_map {
 namespace {
 
 struct Folder {
-    bool listed = false;               // its entries were read, or it was made empty by the run
-    std::vector<std::string> entries;  // while listed: every entry but "." and ".."
+    bool listed = false;               // entries holds every entry, not only those found
+    std::vector<std::string> entries;  // every entry but "." and ".." known to be there
 };
 
-struct Known {
-    std::map<std::string, std::string> components;  // folder, NUL, name as asked -> name found ("" for none)
-    std::map<std::string, Folder> folders;           // what is known of a folder, by its mapped path
-};
-
-Known& Cache() {
-    static Known known;
-    return known;
+// What the run knows of each folder, by its mapped path.
+std::map<std::string, Folder>& Cache() {
+    static std::map<std::string, Folder> folders;
+    return folders;
 }
 
 bool SameIgnoringCase(std::string_view a, std::string_view b) {
@@ -77,38 +74,32 @@ std::string Pick(const std::vector<std::string>& entries, std::string_view name)
     return first;
 }
 
-std::string Lookup(const std::string& folder, std::string_view name) {
-    Folder& known = Cache().folders[folder];
+bool Knows(const Folder& known, const std::string& name) {
+    return std::find(known.entries.begin(), known.entries.end(), name) != known.entries.end();
+}
+
+// The entry of `folder` that stands for `name`, or "" for none. A folder of
+// a path (`fresh` false) is taken from what is known of its folder; a last
+// component is looked for anew unless its folder was listed. Found in one of
+// its two likely spellings, a name costs one or two probes; only a name in
+// neither has the folder read.
+std::string Lookup(const std::string& folder, std::string_view name, bool fresh) {
+    if (name == "." || name == "..") return std::string(name);
+    Folder& known = Cache()[folder];
+    const std::string lower = Lower(name);
     if (!known.listed) {
-        // Found in one of its two likely spellings, a name costs one or two
-        // probes; only a name in neither has the folder read.
-        const std::string lower = Lower(name);
-        if (Exists(Join(folder, lower))) return lower;
-        if (lower != name && Exists(Join(folder, name))) return std::string(name);
-        if (!List(folder, known.entries)) return {};
-        known.listed = true;
+        if (!fresh && Knows(known, lower)) return lower;
+        if (!fresh && Knows(known, std::string(name))) return std::string(name);
+        for (const std::string& spelling : {lower, std::string(name)})
+            if (Exists(Join(folder, spelling))) {
+                if (!Knows(known, spelling)) known.entries.push_back(spelling);
+                return spelling;
+            }
+        std::vector<std::string> all;
+        if (!List(folder, all)) return {};
+        known = Folder{true, std::move(all)};
     }
     return Pick(known.entries, name);
-}
-
-std::string FindEntry(const std::string& folder, std::string_view name, bool isFolder) {
-    if (name == "." || name == "..") return std::string(name);
-    if (!isFolder) return Lookup(folder, name);
-    std::string key = folder;
-    key.append(1, '\0').append(name);
-    const auto it = Cache().components.find(key);
-    if (it != Cache().components.end()) return it->second;
-    std::string found = Lookup(folder, name);
-    Cache().components.emplace(std::move(key), found);
-    return found;
-}
-
-// Forgets what was found for the names of a folder that match `name`.
-void ForgetComponents(const std::string& folder, std::string_view name) {
-    std::map<std::string, std::string>& components = Cache().components;
-    const std::string prefix = folder + std::string(1, '\0');
-    for (auto it = components.lower_bound(prefix); it != components.end() && it->first.starts_with(prefix);)
-        it = SameIgnoringCase(std::string_view(it->first).substr(prefix.size()), name) ? components.erase(it) : ++it;
 }
 
 }  // namespace
@@ -130,7 +121,7 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
         const std::string_view name = path.substr(start, end - start);
         const bool last = end == path.size();
         if (!name.empty()) {
-            std::string entry = FindEntry(mapped, name, !last);
+            std::string entry = Lookup(mapped, name, last);
             if (last && found != nullptr) *found = !entry.empty();
             if (entry.empty()) entry = last && purpose == Purpose::Create ? Lower(name) : std::string(name);
             mapped = Join(mapped, entry);
@@ -158,22 +149,17 @@ std::size_t MappedOffset(std::string_view path, std::size_t from, const std::str
     return at < mapped.size() ? at : std::string::npos;
 }
 
-void NoteMade(const std::string& mapped, bool folder) {
-    const std::string parent = FolderOf(mapped);
+int Record(int error, const std::string& mapped, Change change) {
+    if (error != 0 && !(error == EEXIST && change != Change::Removed)) return error;
     const std::string name = NameOf(mapped);
-    const auto it = Cache().folders.find(parent);
-    if (it != Cache().folders.end() && it->second.listed) it->second.entries.push_back(name);
-    ForgetComponents(parent, name);
-    if (folder) Cache().folders[mapped] = Folder{true, {}};
-}
-
-void NoteRemoved(const std::string& mapped) {
-    const std::string parent = FolderOf(mapped);
-    const std::string name = NameOf(mapped);
-    const auto it = Cache().folders.find(parent);
-    if (it != Cache().folders.end()) std::erase(it->second.entries, name);
-    ForgetComponents(parent, name);
-    Cache().folders.erase(mapped);
+    std::vector<std::string>& entries = Cache()[FolderOf(mapped)].entries;
+    std::erase(entries, name);
+    if (change != Change::Removed) entries.push_back(name);
+    if (change == Change::MadeFolder && error == 0)
+        Cache()[mapped] = Folder{true, {}};
+    else
+        Cache().erase(mapped);
+    return error;
 }
 
 }  // namespace path_map

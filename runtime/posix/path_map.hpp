@@ -7,11 +7,13 @@
 // nothing stays as given, except that the last one of something created is
 // made lower case.
 //
-// A run asks for the same folders again and again: each folder component is
-// resolved once per run, and a folder whose entries had to be listed answers
-// later lookups from that list. What the run itself makes and removes keeps
-// both up to date; what other programs do meanwhile is seen only where a
-// name is looked for again in its exact spelling.
+// A run asks for the same folders again and again, so what it learns of a
+// folder's entries is kept, in one cache by folder: the entries found, or all
+// of them once the folder had to be listed. A folder of a path is found from
+// what is known; the last component is looked for anew unless the folder was
+// listed. What the run itself makes and removes is recorded as it happens
+// (Record); what other programs do meanwhile is seen only where a name is
+// looked for anew.
 #pragma once
 
 #include <string>
@@ -33,10 +35,12 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found = nullpt
 // none does. (MapPath gives each non-empty component of a path one of its own.)
 std::size_t MappedOffset(std::string_view path, std::size_t from, const std::string& mapped);
 
-// What the run made at a mapped path (a file, or a folder, which is then
-// known to be empty), and what it removed.
-void NoteMade(const std::string& mapped, bool folder);
-void NoteRemoved(const std::string& mapped);
+// What the run did at a mapped path: made a file, made a folder (then known
+// to be empty), or removed a name. Every operation that makes or removes a
+// name records it so, with its outcome: an `error` other than 0 records
+// nothing, except that a name found there already (EEXIST) is there.
+enum class Change { MadeFile, MadeFolder, Removed };
+int Record(int error, const std::string& mapped, Change change);
 
 // The folder that holds a mapped path.
 std::string FolderOf(const std::string& mapped);

@@ -18,7 +18,7 @@ class PathMapSpellings : public ::testing::TestWithParam<bool> {};
 
 TEST_P(PathMapSpellings, FindEachComponentByTheRuleOfItsSpellings) {
     const ScratchDir dir;
-    for (const char* folder : {"a/b", "lower", "LOWER", "Given", "GIVEN", "Mixed"}) dir.MakeDir(folder);
+    for (const char* folder : {"a/b", "lower", "LOWER", "Given", "GIVEN", "Mixed", "zone"}) dir.MakeDir(folder);
     dir.Write("a/b/c.txt", "");
     const std::string d = dir.Path();
     if (GetParam()) {
@@ -40,6 +40,7 @@ TEST_P(PathMapSpellings, FindEachComponentByTheRuleOfItsSpellings) {
         {d + "/NEW/File.TXT", Purpose::Use, d + "/NEW/File.TXT"},       // missing: as given
         {d + "/A/NEW.REQ", Purpose::Create, d + "/a/new.req"},          // created: its name in lower case
         {d + "/NOPE/X.REQ", Purpose::Create, d + "/NOPE/x.req"},        // only its own name
+        {d + "/ZONE/AZ.REQ", Purpose::Create, d + "/zone/az.req"},      // every letter, A to Z
         {"\\", Purpose::Use, "/"},
     };
     for (const Case& c : cases) EXPECT_EQ(MapPath(c.path, c.purpose), c.mapped) << c.path;
@@ -54,13 +55,12 @@ TEST(PathMap, WhatTheRunMakesIsFoundInFoldersItKnows) {
     const std::string d = dir.Path();
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/OUT/11F80024.REQ");
     const std::string out = MapPath(d + "/OUT", Purpose::Create);
-    ASSERT_EQ(mkdir(out.c_str(), 0777), 0);
-    path_map::NoteMade(out, true);
+    ASSERT_EQ(path_map::Record(mkdir(out.c_str(), 0777), out, path_map::Change::MadeFolder), 0);
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Create), d + "/out/11f80024.req");
     dir.Write("out/11f80024.req", "");
-    path_map::NoteMade(d + "/out/11f80024.req", false);
+    path_map::Record(0, d + "/out/11f80024.req", path_map::Change::MadeFile);
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11f80024.req");
-    path_map::NoteRemoved(d + "/out/11f80024.req");
+    path_map::Record(0, d + "/out/11f80024.req", path_map::Change::Removed);
     EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11F80024.REQ");
 }
 

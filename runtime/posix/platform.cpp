@@ -28,8 +28,10 @@
 namespace TOLVEX_PLATFORM {
 namespace {
 
+using path_map::Change;
 using path_map::MapPath;
 using path_map::Purpose;
+using path_map::Record;
 
 int LastError() { return errno != 0 ? errno : EIO; }
 
@@ -212,9 +214,7 @@ int FileOpen(Path path, Access access, Handle& handle) {
 
 int FileCreate(Path path, Handle& handle) {
     const Mapped mapped = Map(path, Purpose::Create);
-    const int error = OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle);
-    if (error == 0) path_map::NoteMade(mapped.path, false);
-    return error;
+    return Record(OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle), mapped.path, Change::MadeFile);
 }
 
 int FileCreateNew(Path path, Access access, Handle& handle) {
@@ -222,10 +222,9 @@ int FileCreateNew(Path path, Access access, Handle& handle) {
     Holder holder;
     int error = holder.Open(mapped.path, mapped.shared);
     if (error == 0) error = OpenFileIn(holder, O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0), handle);
-    // Made meanwhile by another run: the name is there from now on, even
-    // where this run listed the folder before.
-    if (error == 0 || error == EEXIST) path_map::NoteMade(mapped.path, false);
-    if (error != 0) return error;
+    // Made meanwhile by another run, the name is there from now on all the
+    // same, even where this run listed the folder before.
+    if (Record(error, mapped.path, Change::MadeFile) != 0) return error;
     ShareWithGroup(holder.fd(), static_cast<int>(handle));
     return 0;
 }
@@ -276,9 +275,7 @@ int FileDelete(Path path) {
     const Mapped mapped = Map(path, Purpose::Use);
     Holder holder;
     if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
-    if (unlinkat(holder.fd(), holder.name().c_str(), 0) != 0) return LastError();
-    path_map::NoteRemoved(mapped.path);
-    return 0;
+    return Record(unlinkat(holder.fd(), holder.name().c_str(), 0) != 0 ? LastError() : 0, mapped.path, Change::Removed);
 }
 
 bool FollowLink(Path path, std::string& target) {
@@ -323,8 +320,7 @@ int FileReplace(Path from, Path to) {
     if (error == 0 && renameat(sourceFolder.fd(), sourceFolder.name().c_str(), targetFolder.fd(),
                                targetFolder.name().c_str()) != 0)
         error = LastError();
-    if (error != 0) return error;
-    path_map::NoteRemoved(source.path);
+    if (Record(error, source.path, Change::Removed) != 0) return error;
     // The rename itself reaches the disk with its folder.
     const int folder = openat(targetFolder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
@@ -354,10 +350,10 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
     return 0;
 }
 
-Handle StandardInput() { return STDIN_FILENO; }
-Handle StandardOutput() { return STDOUT_FILENO; }
+Handle StandardInputHandle() { return STDIN_FILENO; }
+Handle StandardOutputHandle() { return STDOUT_FILENO; }
 
-std::string CurrentDirectory() {
+std::string CurrentFolder() {
     std::string path(256, '\0');
     while (getcwd(path.data(), path.size()) == nullptr) {
         if (errno != ERANGE) return {};
@@ -367,19 +363,20 @@ std::string CurrentDirectory() {
     return path;
 }
 
-int ChangeDirectory(std::string_view path) {
+int ChangeFolder(std::string_view path) {
     if (path.empty()) return 0;
     return chdir(MapPath(path, Purpose::Use).c_str()) != 0 ? LastError() : 0;
 }
 
-int MakeDirectory(Path path) {
+int MakeFolder(Path path) {
     const Mapped mapped = Map(path, Purpose::Create);
     // The usual case, a folder that is there already, costs no call.
     if (mapped.found) return EEXIST;
     Holder holder;
     if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
-    if (mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0) return LastError();
-    path_map::NoteMade(mapped.path, true);
+    if (const int error = Record(mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0 ? LastError() : 0, mapped.path,
+                                 Change::MadeFolder))
+        return error;
     // Opened again without following a link: the folder just made, not
     // whatever may have been put in its place.
     const int made = openat(holder.fd(), holder.name().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -394,15 +391,14 @@ Date LocalDate() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday};
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
 Time LocalTime() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
+    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now.tv_sec, &local);
-    return {local.tm_hour, local.tm_min, local.tm_sec, static_cast<std::int32_t>(now.tv_nsec / 10000000)};
+    localtime_r(&now, &local);
+    return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
 std::string ProgramPath() {

@@ -192,10 +192,10 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
     return error == ERROR_NO_MORE_FILES ? 0 : static_cast<int>(error);
 }
 
-Handle StandardInput() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
-Handle StandardOutput() { return FromHandle(GetStdHandle(STD_OUTPUT_HANDLE)); }
+Handle StandardInputHandle() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
+Handle StandardOutputHandle() { return FromHandle(GetStdHandle(STD_OUTPUT_HANDLE)); }
 
-std::string CurrentDirectory() {
+std::string CurrentFolder() {
     std::string path(MAX_PATH, '\0');
     DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
     if (length >= path.size()) {
@@ -207,23 +207,23 @@ std::string CurrentDirectory() {
     return path;
 }
 
-int ChangeDirectory(std::string_view path) {
+int ChangeFolder(std::string_view path) {
     if (path.empty()) return 0;
     return Result(SetCurrentDirectoryA(std::string(path).c_str()));
 }
 
-int MakeDirectory(Path path) { return Result(CreateDirectoryA(std::string(path.text).c_str(), nullptr)); }
+int MakeFolder(Path path) { return Result(CreateDirectoryA(std::string(path.text).c_str(), nullptr)); }
 
 Date LocalDate() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return {now.wYear, now.wMonth, now.wDay, now.wDayOfWeek};
+    return {now.wYear, now.wMonth, now.wDay};
 }
 
 Time LocalTime() {
     SYSTEMTIME now{};
     GetLocalTime(&now);
-    return {now.wHour, now.wMinute, now.wSecond, now.wMilliseconds / 10};
+    return {now.wHour, now.wMinute, now.wSecond};
 }
 
 std::string ProgramPath() {

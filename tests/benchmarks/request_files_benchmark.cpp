@@ -7,10 +7,10 @@
 #include <string>
 
 #include "config/configuration.hpp"
-#include "front/requests.hpp"
-#include "outbound/log.hpp"
+#include "input/requests.hpp"
 #include "outbound/paths.hpp"
 #include "outbound/request_files.hpp"
+#include "runtime/activity_log.hpp"
 #include "support/scratch.hpp"
 
 namespace {
@@ -25,14 +25,14 @@ std::string ExistingLines(std::int64_t count, std::string_view prefix) {
 
 // Request lines of file words, broken after 220 characters as the command
 // line would; words = 0 fills all 750 lines.
-Requests ManyRequests(int words) {
-    Requests requests;
+RequestList ManyRequests(int words) {
+    RequestList requests(1);
     for (int i = 0; words == 0 || i < words; ++i) {
-        if (requests.RequestList.back().Length() > kLineBreakLength) {
-            if (requests.RequestLineCount() == kRequestLineCapacity) break;
-            requests.RequestList.emplace_back();
+        if (requests.back().Length() > kLineBreakLength) {
+            if (static_cast<int>(requests.size()) == kRequestLineCapacity) break;
+            requests.emplace_back();
         }
-        requests.RequestList.back().Append("f" + std::to_string(i) + ".zip ");
+        requests.back().Append("f" + std::to_string(i) + ".zip ");
     }
     return requests;
 }
@@ -41,7 +41,7 @@ struct Job {
     ScratchDir dir;
     Settings settings;
     ActivityLog log;
-    TextFile console{"/dev/null"};
+    TextWriter console{"/dev/null"};
     std::vector<NodeAddress> nodes;
     std::vector<OutboundTarget> targets;
 
@@ -65,9 +65,9 @@ struct Job {
             fs::copy_file(dir.At("fido/out/" + t.FileStem + ".orig"), dir.At("fido/out/" + t.FileStem + ".req"),
                           fs::copy_options::overwrite_existing);
     }
-    void Run(const Requests& requests) {
-        for (std::size_t i = 0; i < nodes.size(); ++i)
-            WriteRequests(nodes[i], targets[i], requests, settings, log, console);
+    void Run(const RequestList& requests) {
+        const RequestJob job{CheckRequestList(requests), settings.CheckDupes, settings.CreateClo, log, console};
+        for (std::size_t i = 0; i < nodes.size(); ++i) WriteRequests(nodes[i], targets[i], job);
     }
 };
 
@@ -75,7 +75,7 @@ struct Job {
 // argument 1, one repeat that makes the cleaning rewrite it); 100 requests.
 void MillionLineRequestFile(benchmark::State& state) {
     Job job(1, 1'000'000, state.range(0) != 0);
-    const Requests requests = ManyRequests(100);
+    const RequestList requests = ManyRequests(100);
     for (auto _ : state) {
         state.PauseTiming();
         job.RestoreRequestFiles();
@@ -90,9 +90,9 @@ BENCHMARK(MillionLineRequestFile)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
 // at most double the time.
 void LargestJob(benchmark::State& state) {
     Job job(10, state.range(0));
-    const Requests requests = ManyRequests(0);
+    const RequestList requests = ManyRequests(0);
     int words = 0;
-    for (const BoundedString& line : requests.RequestList)
+    for (const BoundedString& line : requests)
         words += static_cast<int>(std::count(line.View().begin(), line.View().end(), ' '));
     for (auto _ : state) {
         state.PauseTiming();
@@ -100,7 +100,7 @@ void LargestJob(benchmark::State& state) {
         state.ResumeTiming();
         job.Run(requests);
     }
-    state.counters["request_lines"] = requests.RequestLineCount();
+    state.counters["request_lines"] = static_cast<double>(requests.size());
     state.counters["words"] = words;
 }
 BENCHMARK(LargestJob)->Arg(100'000)->Arg(200'000)->Unit(benchmark::kMillisecond)->Iterations(3);

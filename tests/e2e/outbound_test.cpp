@@ -145,6 +145,18 @@ TEST_P(Outbound, RequestFileThatIsAFolder) {
     EXPECT_EQ(log[0].substr(14), " a.zip 2:4600/36.0");
 }
 
+// Only ^Z bytes that end a file are padding; text after a ^Z is requests.
+TEST_P(Outbound, TextAfterAnEndMarkIsKeptWhenAddingToAFile) {
+    for (const bool checkDupes : {false, true}) {
+        const Job job(build());
+        job.ConfigureStandard(checkDupes ? std::vector<std::string>{"CHECKDUPES YES"} : std::vector<std::string>{});
+        const std::string old = "a.zip\r\n\x1ahidden.zip\r\na.zip\r\n";
+        job.dir().Write(job.Out("11f80025.req"), old);
+        EXPECT_EQ(job.Run({"c.zip", "/37"}).exitCode, 0);
+        EXPECT_EQ(job.dir().Read(job.Out("11f80025.req")), old + "c.zip\r\n") << "CHECKDUPES " << checkDupes;
+    }
+}
+
 TOLVEX_BOTH_BUILDS(Outbound);
 
 TEST(OutboundPosix, OrderOfAddressesLinesAndWords) {

@@ -34,6 +34,21 @@ TEST_P(Requests, ListFileNamedWithSlashes) {
     }
 }
 
+// A folder is never opened as a file: a configuration that is one is missing,
+// a list file that is one cannot be opened, and the outbound is not touched.
+TEST_P(Requests, ListFileThatIsAFolder) {
+    const Job job(build());
+    job.ConfigureStandard();
+    job.dir().MakeDir("list.txt");
+    RunResult run = job.Run({"a.zip", "@list.txt", "/36"});
+    EXPECT_EQ(run.out, Console({" Error! Unable to open list.txt"}));
+    EXPECT_EQ(run.exitCode, 0);
+    std::remove(job.dir().At("prog/tolvex.cfg").c_str());
+    job.dir().MakeDir("prog/tolvex.cfg");
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Console({" Error! Unable to open tolvex.cfg"}));
+    EXPECT_TRUE(job.OutboundUntouched());
+}
+
 TOLVEX_BOTH_BUILDS(Requests);
 
 // The checks in the order the run makes them: the addresses before the file
@@ -125,6 +140,15 @@ TEST_F(RequestsWin32, NamesTypedAtAConsoleAsOnTheCommandLine) {
     type("café.zip", 43, kRussian);
     EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
     EXPECT_FALSE(job_->dir().Exists("fido/OUT/11f80028.req") || job_->dir().Exists("fido/OUT/11f8002b.req"));
+}
+
+// A name from a list or a configuration cannot steer the terminal: its
+// control bytes are shown as "^" and a letter.
+TEST(RequestsPosix, ControlBytesOfANameAreShownNotSent) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard();
+    EXPECT_EQ(job.Run({"@\x1b]0;owned\x07\x1b[31m.lst", "/36"}).out,
+              Console({" Error! Unable to open ^[]0;owned^G^[[31m.lst"}));
 }
 
 }  // namespace

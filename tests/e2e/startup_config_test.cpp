@@ -25,7 +25,7 @@ std::string Beside(const Job& job) {
 TEST_P(Startup, UsageOrBannerAloneForNoArgumentsAndLoneSwitches) {
     const Job job(build());
     for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}, {"/c:", "cfg\\z.cfg", "a.zip", "/36"}})
+         std::vector<std::vector<std::string>>{{}, {"/?"}, {"-?"}, {"?"}, {"--help"}, {"/c:other.cfg"}, {"/c:", "cfg\\z.cfg", "a.zip", "/36"}})
         EXPECT_EQ(job.Run(args).out, Usage()) << (args.empty() ? "" : args[0]);
     const RunResult version = job.Run({"--version"});
     EXPECT_EQ(version.out, Banner());

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "config/console_texts.hpp"
 #include "faults/fault_report.hpp"
+#include "runtime/console_texts.hpp"
 #include "support/console_bytes.hpp"
 #include "support/process.hpp"
 #include "support/scratch.hpp"
@@ -322,6 +322,33 @@ TEST(FaultPoints, EveryOperationOfAJobFailsInTurn) {
     }
     std::cout << "fault points exercised: " << points << ", short writes among them: " << shortWrites << "\n";
     for (const auto& [outcome, count] : outcomes) std::cout << "  " << count << " x " << outcome << "\n";
+}
+
+// A busy flag timed on the program's own clock, which the faulty platform
+// keeps still but for the pauses: the 5 s wait and the 100 ms between looks
+// hold whatever the machine's load. A flag that vanishes at 1.5 s is seen gone
+// at the next look; one that stays stops the run at 5 s exactly.
+TEST(BusyFlag, IsWaitedForOnTheProgramsOwnClock) {
+    for (const long vanishAt : {1550L, -1L}) {
+        const ScratchDir dir;
+        dir.Write("tolvex.cfg", Crlf({"OUTBOUND " + dir.At("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600"}));
+        dir.Write("fido/out/11f80024.bsy", "4711\r\n");
+        RunOptions options;
+        options.folder = dir.Path();
+        options.environment = {{"TOLVEX_FAULT_COUNT", dir.At("fault-report.txt")}, {"TOLVEX_STILL_CLOCK", "1"}};
+        if (vanishAt >= 0) options.environment.emplace_back("TOLVEX_VANISH_AT", std::to_string(vanishAt) + " " + dir.At("fido/out/11f80024.bsy"));
+        const RunResult run = RunCommand({TOLVEX_FAULTY_PROGRAM, "/c:" + dir.At("tolvex.cfg"), "a.zip", "/36"}, options);
+        FaultReport report;
+        ASSERT_TRUE(ParseFaultReport(dir.Read("fault-report.txt"), report));
+        if (vanishAt >= 0) {
+            EXPECT_EQ(run.out, Finished({" a.zip -> 2:4600/36.0"}));
+            EXPECT_EQ(report.clock, 1600) << "the next look after the flag went";
+        } else {
+            EXPECT_EQ(run.out, Console({" Error! 2:4600/36.0 is busy."}));
+            EXPECT_EQ(report.clock, 5000) << "the last look when the 5 s are over";
+            EXPECT_EQ(dir.Read("fido/out/11f80024.bsy"), "4711\r\n");
+        }
+    }
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The report the faulty platform writes when a run ends and the fault-point
-// test reads: one field a line ("operations N", "failed K OPERATION NAME" or
+// test reads: one field a line ("operations N", "clock MS", "failed K OPERATION NAME" or
 // "failed -", "console-lost AT HEX" or "console-lost -", an "outside PATH" line
 // a refused path), then "trace" and the numbered operations to the end.
 #pragma once
@@ -12,6 +12,7 @@
 
 struct FaultReport {
     long operations = 0;
+    long clock = 0;               // the program's clock at the end, where it was a still one
     long failedAt = 0;            // the number of the operation made to fail; 0: none
     std::string failedOperation;  // "open", "write", "console-write", ...
     std::string failedName;       // the path, or the handle's name, it was given
@@ -23,7 +24,8 @@ struct FaultReport {
 
 inline std::string FormatFaultReport(const FaultReport& report) {
     static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text = "operations " + std::to_string(report.operations) + "\nfailed ";
+    std::string text = "operations " + std::to_string(report.operations) + "\nclock " + std::to_string(report.clock) +
+                       "\nfailed ";
     text += report.failedAt == 0 ? "-"
                                  : std::to_string(report.failedAt) + " " + report.failedOperation + " " + report.failedName;
     text += "\nconsole-lost ";
@@ -50,6 +52,8 @@ inline bool ParseFaultReport(std::string_view text, FaultReport& report) {
     };
     if (!field("operations ")) return false;
     report.operations = std::atol(line().c_str());
+    if (!field("clock ")) return false;
+    report.clock = std::atol(line().c_str());
     if (!field("failed ")) return false;
     if (const std::string failed = line(); failed != "-") {
         const std::size_t blank = failed.find(' '), next = failed.find(' ', blank + 1);

@@ -29,7 +29,21 @@ struct Recorder {
     long consoleBytes = 0;  // bytes that reached standard output
     std::string root;       // the folder the run is kept in, in capitals, "/" separated
 
+    // The program's own clock, for a busy wait timed without the machine's
+    // load: with TOLVEX_STILL_CLOCK set it goes on only while the program
+    // pauses, and a pause takes no time; TOLVEX_VANISH_AT ("<ms> <path>")
+    // removes the file at path once that clock reaches ms.
+    bool stillClock = false;
+    long vanishAt = -1;
+    std::string vanishing;
+
     Recorder() {
+        stillClock = std::getenv("TOLVEX_STILL_CLOCK") != nullptr;
+        if (const char* vanish = std::getenv("TOLVEX_VANISH_AT")) {
+            const std::string_view text(vanish);
+            vanishAt = std::atol(vanish);
+            vanishing = std::string(text.substr(text.find(' ') + 1));
+        }
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
         shortWrites = std::getenv("TOLVEX_FAIL_SHORT") != nullptr;
         if (const char* folder = std::getenv("TOLVEX_FAULT_ROOT")) root = Canonical(folder);
@@ -54,8 +68,8 @@ struct Recorder {
     }
 
     std::string NameOf(platform::Handle handle) const {
-        if (handle == platform_system::StandardOutput()) return "<standard output>";
-        if (handle == platform_system::StandardInput()) return "<standard input>";
+        if (handle == platform_system::StandardOutputHandle()) return "<standard output>";
+        if (handle == platform_system::StandardInputHandle()) return "<standard input>";
         const auto it = names.find(handle);
         return it != names.end() ? it->second : "<handle " + std::to_string(handle) + ">";
     }
@@ -207,24 +221,24 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
     return OnPath("list-folder", folder, EIO, [&] { return platform_system::ListFolder(folder, names); });
 }
 
-Handle StandardInput() { return platform_system::StandardInput(); }
-Handle StandardOutput() { return platform_system::StandardOutput(); }
+Handle StandardInputHandle() { return platform_system::StandardInputHandle(); }
+Handle StandardOutputHandle() { return platform_system::StandardOutputHandle(); }
 
-std::string CurrentDirectory() {
+std::string CurrentFolder() {
     // getcwd fails, for one, when the folder has been removed.
     Recorder& faults = Faults();
-    if (faults.Next("current-directory", "")) return faults.Done("current-directory", "", ENOENT), std::string();
-    std::string here = platform_system::CurrentDirectory();
-    faults.Done("current-directory", here, 0);
+    if (faults.Next("current-folder", "")) return faults.Done("current-folder", "", ENOENT), std::string();
+    std::string here = platform_system::CurrentFolder();
+    faults.Done("current-folder", here, 0);
     return here;
 }
 
-int ChangeDirectory(std::string_view path) {
-    return OnPath("change-directory", path, ENOENT, [&] { return platform_system::ChangeDirectory(path); });
+int ChangeFolder(std::string_view path) {
+    return OnPath("change-folder", path, ENOENT, [&] { return platform_system::ChangeFolder(path); });
 }
 
-int MakeDirectory(Path path) {
-    return OnPath("make-directory", path, EACCES, [&] { return platform_system::MakeDirectory(path); });
+int MakeFolder(Path path) {
+    return OnPath("make-folder", path, EACCES, [&] { return platform_system::MakeFolder(path); });
 }
 
 Date LocalDate() { return platform_system::LocalDate(); }
@@ -259,8 +273,19 @@ int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
 }
 
 int ProcessId() { return platform_system::ProcessId(); }
-void Pause(int milliseconds) { platform_system::Pause(milliseconds); }
-std::int64_t Milliseconds() { return platform_system::Milliseconds(); }
+void Pause(int milliseconds) {
+    Recorder& faults = Faults();
+    if (!faults.stillClock) return platform_system::Pause(milliseconds);
+    faults.report.clock += milliseconds;
+    if (faults.vanishAt >= 0 && faults.report.clock >= faults.vanishAt) {
+        std::remove(faults.vanishing.c_str());
+        faults.vanishAt = -1;
+    }
+}
+
+std::int64_t Milliseconds() {
+    return Faults().stillClock ? Faults().report.clock : platform_system::Milliseconds();
+}
 std::vector<std::string> ConfigurationFolders() { return platform_system::ConfigurationFolders(); }
 bool AnsiFromUtf8(std::string& line) { return platform_system::AnsiFromUtf8(line); }
 

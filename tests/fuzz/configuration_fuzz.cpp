@@ -2,20 +2,19 @@
 // phases take from it: the default-node check, the address defaults, the
 // outbound names of a few addresses and a log line.
 #include "config/configuration.hpp"
-#include "front/addresses.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
-#include "outbound/log.hpp"
+#include "input/addresses.hpp"
 #include "outbound/paths.hpp"
-#include "runtime/io_error.hpp"
-#include "runtime/standard_files.hpp"
+#include "runtime/activity_log.hpp"
+#include "runtime/errors.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     memory_platform::Reset();
     TakeIoError();
     memory_platform::PutFile("T.CFG", AsText(data, size));
     const CommandLine args{"\\FIDO\\TOLVEX.EXE", {"/c:T.CFG", "a.zip", "/36", "3:5/7.1"}};
-    const Program program = LocateProgram(args.programPath);
+    const Program program = LocateProgram(args.ProgramPath);
     ActivityLog log;
     try {
         const Settings settings = LoadConfiguration(args, program, log);
@@ -23,14 +22,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(settings.ZoneTable.size() <= static_cast<std::size_t>(kZoneCapacity));
         CheckDefaultNode(args, settings);
         const NodeDefaults defaults = LoadNodeDefaults(settings);
-        for (const NodeAddress& node : {defaults.slot, NodeAddress{3, 5, 7, 1}, NodeAddress{-1, -1, -1, -1}}) {
+        for (const NodeAddress& node : {defaults.Slot, NodeAddress{3, 5, 7, 1}, NodeAddress{-1, -1, -1, -1}}) {
             const OutboundTarget target = OutboundNames(node, settings, defaults.MainZone);
             FUZZ_CHECK(target.NodeStem.size() == 8);
             FUZZ_CHECK(target.FileStem.size() == 8);
             WriteLogLine(log, "a.zip", PrintedForm(node));
         }
     } catch (const RunStop& stop) {
-        FUZZ_CHECK(!stop.lines.empty());
+        FUZZ_CHECK(!stop.Lines.empty());
     }
     CloseLog(log);
     TakeIoError();

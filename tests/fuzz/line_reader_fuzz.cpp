@@ -4,8 +4,9 @@
 // chooses how; the rest is the file.
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
-#include "runtime/io_error.hpp"
-#include "runtime/text_file.hpp"
+#include "runtime/errors.hpp"
+#include "runtime/text_reader.hpp"
+#include "runtime/text_writer.hpp"
 
 namespace {
 
@@ -20,8 +21,8 @@ std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
 
 void Read(std::string_view bytes, bool whole) {
     const std::vector<std::string> expected = TextLines(bytes);
-    TextFile file("F");
-    file.OpenRead();
+    TextReader file("F");
+    file.Open();
     std::size_t count = 0;
     while (!file.AtEnd()) {
         FUZZ_CHECK(count < expected.size());
@@ -45,11 +46,11 @@ void Read(std::string_view bytes, bool whole) {
 }
 
 void Append(std::string_view bytes, std::string_view line) {
-    TextFile file("F");
+    TextWriter file("F");
     file.OpenAppend();
     file.WriteLine(line);
     file.Close();
-    FUZZ_CHECK(TakeIoError() == 0);
+    FUZZ_CHECK(file.TakeError() == 0 && TakeIoError() == 0);
     FUZZ_CHECK(memory_platform::GetFile("F") == ExpectedAppend(bytes, line));
 }
 

@@ -83,7 +83,7 @@ bool MeansAlreadyExists(int error) { return error == EEXIST; }
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
-    if (handle == StandardInput()) return 0;
+    if (handle == StandardInputHandle()) return 0;
     const auto it = Memory().open.find(handle);
     if (it == Memory().open.end()) return EBADF;
     const std::string& bytes = Memory().files[it->second.name];
@@ -157,15 +157,15 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
     return 0;
 }
 
-Handle StandardInput() { return 0; }
-Handle StandardOutput() { return 1; }
+Handle StandardInputHandle() { return 0; }
+Handle StandardOutputHandle() { return 1; }
 
-std::string CurrentDirectory() { return "\\"; }
-int ChangeDirectory(std::string_view) { return 0; }
-int MakeDirectory(Path) { return 0; }
+std::string CurrentFolder() { return "\\"; }
+int ChangeFolder(std::string_view) { return 0; }
+int MakeFolder(Path) { return 0; }
 
-Date LocalDate() { return {2026, 12, 7, 1}; }
-Time LocalTime() { return {21, 5, 9, 0}; }
+Date LocalDate() { return {2026, 12, 7}; }
+Time LocalTime() { return {21, 5, 9}; }
 
 std::string ProgramPath() { return "\\FIDO\\TOLVEX.EXE"; }
 bool RawCommandLine(std::string&) { return false; }

@@ -49,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text = AsText(data, size);
     const TextNumber number = ParseNumber(text);
     const TextNumber expected = Reference(text);
-    FUZZ_CHECK(number.value == expected.value);
-    FUZZ_CHECK(number.errorPosition == expected.errorPosition);
-    FUZZ_CHECK(number.errorPosition == 0 || number.value == 0);
-    FUZZ_CHECK(number.errorPosition >= 0 && static_cast<std::size_t>(number.errorPosition) <= size + 1);
-    FUZZ_CHECK(TextToInt(text) == number.value);
+    FUZZ_CHECK(number.Value == expected.Value);
+    FUZZ_CHECK(number.ErrorPosition == expected.ErrorPosition);
+    FUZZ_CHECK(number.ErrorPosition == 0 || number.Value == 0);
+    FUZZ_CHECK(number.ErrorPosition >= 0 && static_cast<std::size_t>(number.ErrorPosition) <= size + 1);
+    FUZZ_CHECK(TextToInt(text) == number.Value);
 
     if (size >= 5) {
         std::int32_t value = 0;
@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string decimal = IntToText(value, width);
         FUZZ_CHECK(decimal.size() >= static_cast<std::size_t>(width));
         // The one number whose magnitude has no positive counterpart is refused.
-        if (value != INT_MIN) FUZZ_CHECK(ParseNumber(decimal).value == value);
+        if (value != INT_MIN) FUZZ_CHECK(ParseNumber(decimal).Value == value);
     }
     return 0;
 }

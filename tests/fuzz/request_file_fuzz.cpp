@@ -7,8 +7,9 @@
 #include "config/configuration.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
+#include "input/requests.hpp"
 #include "outbound/request_files.hpp"
-#include "runtime/io_error.hpp"
+#include "runtime/errors.hpp"
 
 #include <set>
 
@@ -18,19 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings settings;
     settings.Outbound = "C:\\FIDO";
     settings.DefaultOutbound = "OUT";
-    settings.CheckDupes = true;
-    settings.CreateClo = true;
     const NodeAddress node{2, 4600, 36, 0};
     const OutboundTarget target = OutboundNames(node, settings, 2);
     const std::string_view before = AsText(data, size);
     memory_platform::PutFile(target.RequestFile, before);
 
-    Requests requests;
-    requests.RequestList = {"a.zip b.zip!!pw", "A.ZIP  a.zip x"};
     ActivityLog log;
-    TextFile console("CON");
+    TextWriter console("CON");
     console.Create();
-    WriteRequests(node, target, requests, settings, log, console);
+    const RequestJob job{CheckRequestList({"a.zip b.zip!!pw", "A.ZIP  a.zip x"}), true, true, log, console};
+    WriteRequests(node, target, job);
     FUZZ_CHECK(TakeIoError() == 0);
 
     std::string file;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "config/console_texts.hpp"
+#include "runtime/console_texts.hpp"
 
 using Lines = std::initializer_list<std::string_view>;
 

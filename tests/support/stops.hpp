@@ -4,14 +4,14 @@
 #include <functional>
 #include <string>
 
-#include "runtime/standard_files.hpp"
+#include "runtime/errors.hpp"
 
 // The first line of the stop that `phase` ends with, or "(no stop)".
 inline std::string StopLine(const std::function<void()>& phase) {
     try {
         phase();
     } catch (const RunStop& stop) {
-        return stop.lines.empty() ? std::string() : stop.lines.front();
+        return stop.Lines.empty() ? std::string() : stop.Lines.front();
     }
     return "(no stop)";
 }

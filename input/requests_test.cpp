@@ -1,11 +1,11 @@
 // Sorting the items into the request list and the address text, the list
 // files, the prompt mode, and the check of the file names.
-#include "front/requests.hpp"
+#include "input/requests.hpp"
 
 #include <gtest/gtest.h>
 
 #include "config/configuration.hpp"
-#include "config/console_texts.hpp"
+#include "runtime/console_texts.hpp"
 #include "support/scratch.hpp"
 #include "support/stops.hpp"
 
@@ -13,33 +13,33 @@ namespace {
 
 class GatherRequestsTest : public ::testing::Test {
 protected:
-    Requests Gather(std::vector<std::string> items, std::string_view defaultNode = "12", std::string_view typed = "") {
+    Items Gather(std::vector<std::string> items, std::string_view defaultNode = "12", std::string_view typed = "") {
         scratch_.Write("typed.txt", typed);
-        TextFile input(scratch_.At("typed.txt"));
-        input.OpenRead();
-        TextFile console(scratch_.At("console.txt"));
+        TextReader input(scratch_.At("typed.txt"));
+        input.Open();
+        TextWriter console(scratch_.At("console.txt"));
         console.Create();
         Settings settings;
         settings.DefaultNode = defaultNode;
         const CommandLine args{"C:\\TOLVEX.EXE", std::move(items)};
-        Requests requests = GatherRequests(args, settings, input, console);
+        Items gathered = GatherRequests(args, settings, input, console);
         console.Close();
-        return requests;
+        return gathered;
     }
     std::string ListFile(std::string_view lines) {
         scratch_.Write("l.txt", lines);
         return "@" + scratch_.At("l.txt");
     }
-    std::string Lines(const Requests& r) {
+    std::string Lines(const Items& r) {
         std::string all;
-        for (const BoundedString& line : r.RequestList) all += "[" + line.Str() + "]";
+        for (const BoundedString& line : r.Requests) all += "[" + line.Str() + "]";
         return all;
     }
     ScratchDir scratch_;
 };
 
 TEST_F(GatherRequestsTest, AddressesBeginAtTheFirstItemWithASlashOrLeadingDot) {
-    Requests r = Gather({"pntlist.zip", "/36"});
+    Items r = Gather({"pntlist.zip", "/36"});
     EXPECT_EQ(Lines(r), "[pntlist.zip ]");
     EXPECT_EQ(r.NodeString, "/36 ");
     r = Gather({"a.zip", "36"});
@@ -89,17 +89,17 @@ TEST_F(GatherRequestsTest, MissingListFileIsNamed) {
 TEST_F(GatherRequestsTest, LongLinesBreakAfter220Characters) {
     const std::string word100(99, 'a');  // with its blank, 100 characters
     // 220 characters still take the next word; 221 do not.
-    Requests r = Gather({word100, word100, std::string(19, 'b'), "c", "/36"});
-    EXPECT_EQ(r.RequestLineCount(), 1);
-    EXPECT_EQ(r.RequestList[0].Length(), 222);
+    Items r = Gather({word100, word100, std::string(19, 'b'), "c", "/36"});
+    EXPECT_EQ(static_cast<int>(r.Requests.size()), 1);
+    EXPECT_EQ(r.Requests[0].Length(), 222);
     r = Gather({word100, word100, std::string(20, 'b'), "c", "/36"});
-    ASSERT_EQ(r.RequestLineCount(), 2);
-    EXPECT_EQ(r.RequestList[0].Length(), 221);
-    EXPECT_EQ(r.RequestList[1], "c ");
+    ASSERT_EQ(static_cast<int>(r.Requests.size()), 2);
+    EXPECT_EQ(r.Requests[0].Length(), 221);
+    EXPECT_EQ(r.Requests[1], "c ");
     // A word that would carry a line past 255 characters is cut short.
     r = Gather({std::string(200, 'x'), std::string(100, 'y'), "/36"});
-    EXPECT_EQ(r.RequestList[0].Length(), 255);
-    EXPECT_EQ(r.RequestList[0].View().substr(201), std::string(54, 'y'));
+    EXPECT_EQ(r.Requests[0].Length(), 255);
+    EXPECT_EQ(r.Requests[0].View().substr(201), std::string(54, 'y'));
 }
 
 // A word of 221 characters fills a line of its own: 750 of them fit, the
@@ -107,12 +107,12 @@ TEST_F(GatherRequestsTest, LongLinesBreakAfter220Characters) {
 TEST_F(GatherRequestsTest, TooManyRequestLinesStopBeforeTheTableIsPassed) {
     std::string words;
     for (int i = 0; i < kRequestLineCapacity; ++i) words += std::string(221, 'w') + "\r\n";
-    EXPECT_EQ(Gather({ListFile(words), "/36"}).RequestLineCount(), 750);
+    EXPECT_EQ(Gather({ListFile(words), "/36"}).Requests.size(), 750u);
     EXPECT_EQ(StopLine([&] { Gather({ListFile(words + "x\r\n"), "/36"}); }), " Error! Too many files requested.");
 }
 
 TEST_F(GatherRequestsTest, PromptModeReadsTwoAnswers) {
-    Requests r = Gather({"/"}, "12", "a.zip b.zip!!pw\r\n/36 /37\r\n");
+    Items r = Gather({"/"}, "12", "a.zip b.zip!!pw\r\n/36 /37\r\n");
     EXPECT_EQ(Lines(r), "[a.zip b.zip!!pw]");
     EXPECT_EQ(r.NodeString, "/36 /37");
     EXPECT_EQ(scratch_.Read("console.txt"), "Request file(s): At node(s): \r\n");
@@ -120,15 +120,11 @@ TEST_F(GatherRequestsTest, PromptModeReadsTwoAnswers) {
     EXPECT_EQ(Gather({"/"}, "12", "a.zip\n\n").NodeString, "12");
     EXPECT_EQ(Gather({"/"}, "12", "a.zip\n  \n").NodeString, "  ");
     // Answers are cut at 255 characters.
-    EXPECT_EQ(Gather({"/"}, "12", std::string(300, 'f') + "\r\n36\r\n").RequestList[0].Length(), 255);
+    EXPECT_EQ(Gather({"/"}, "12", std::string(300, 'f') + "\r\n36\r\n").Requests[0].Length(), 255);
 }
 
 TEST(CheckRequestList, EmptyLinesAndForbiddenCharacters) {
-    const auto check = [](std::vector<BoundedString> lines) {
-        Requests r;
-        r.RequestList = std::move(lines);
-        return StopLine([&] { CheckRequestList(r); });
-    };
+    const auto check = [](RequestList lines) { return StopLine([&] { CheckRequestList(lines); }); };
     const std::string noFile(text::kNoFile.View());
     const std::string badName(text::kBadFileName.View());
     EXPECT_EQ(check({"a.zip b*.? c!!pw @d \xa0\xff "}), "(no stop)");
@@ -137,6 +133,23 @@ TEST(CheckRequestList, EmptyLinesAndForbiddenCharacters) {
     EXPECT_EQ(check({"a.zip", "   "}), noFile);
     for (const char* bad : {"dir\\a.zip", "c:a.zip", "a\"b", "a<b", "a>b", "a|b", "a\tb", "a/b", "x\x1f"})
         EXPECT_EQ(check({bad}), badName) << bad;
+}
+
+// The request lines every address gets: the words of the normalised lines,
+// in order, each with its first "!!" made " !".
+TEST(CheckRequestList, GivesTheRequestLines) {
+    EXPECT_EQ(CheckRequestList({"  a.zip  /b!!pw ", "c!!!d e"}), (std::vector<std::string>{"a.zip", "b !pw", "c !!d", "e"}));
+}
+
+TEST(RequestText, FirstDoubleExclamationBecomesBlankAndOne) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"pntlist.zip", "pntlist.zip"},  {"secret.zip!!pw", "secret.zip !pw"}, {"a!!b!!c", "a !b!!c"},
+        {"!!pw", " !pw"},                {"a!!!b", "a !!b"},                   {"a!b", "a!b"},
+        {"a!!", "a !"},
+    };
+    for (const auto& [word, text] : cases) EXPECT_EQ(RequestText(BoundedString(word)), text) << word;
+    // The inserted blank may push the last character out of 255.
+    EXPECT_EQ(RequestText(BoundedString(std::string(249, 'n') + "!!pwxy")), std::string(249, 'n') + " !pwx");
 }
 
 }  // namespace

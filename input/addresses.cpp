@@ -1,16 +1,16 @@
 // Address defaults and the address parser.
-#include "front/addresses.hpp"
+#include "input/addresses.hpp"
 
 #include <algorithm>
 
 #include "config/configuration.hpp"
-#include "config/console_texts.hpp"
-#include "config/text_helpers.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/standard_files.hpp"
+#include "runtime/text_helpers.hpp"
 
 std::string PrintedForm(const NodeAddress& a) {
-    return IntToText(a.zone) + ":" + IntToText(a.net) + "/" + IntToText(a.node) + "." + IntToText(a.point);
+    return IntToText(a.Zone) + ":" + IntToText(a.Net) + "/" + IntToText(a.Node) + "." + IntToText(a.Point);
 }
 
 NodeDefaults LoadNodeDefaults(const Settings& settings) {
@@ -32,8 +32,8 @@ bool IsWholeNumber(std::string_view text) {
 // A number of the defaults; one too large to hold would quietly be 0.
 std::int32_t DefaultNumber(std::string_view text, NodeDefaults& defaults) {
     const TextNumber number = ParseNumber(text);
-    if (number.errorPosition != 0 && IsWholeNumber(text)) defaults.tooLarge = true;
-    return number.value;
+    if (number.ErrorPosition != 0 && IsWholeNumber(text)) defaults.TooLarge = true;
+    return number.Value;
 }
 
 }  // namespace
@@ -45,13 +45,13 @@ NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defa
         if (c >= '0' && c <= '9') {
             run.push_back(c);
         } else if (c == ':') {
-            defaults.slot.zone = defaults.MainZone = DefaultNumber(run, defaults);
+            defaults.Slot.Zone = defaults.MainZone = DefaultNumber(run, defaults);
             run.clear();
         }
     }
-    defaults.slot.net = DefaultNumber(run, defaults);
-    defaults.defaultNode = defaults.slot.node = DefaultNumber(defaultNode, defaults);
-    defaults.slot.point = 0;
+    defaults.Slot.Net = DefaultNumber(run, defaults);
+    defaults.DefaultNodeValue = defaults.Slot.Node = DefaultNumber(defaultNode, defaults);
+    defaults.Slot.Point = 0;
     return defaults;
 }
 
@@ -89,16 +89,16 @@ int SeparatorRank(char c) { return c == ':' ? 1 : c == '/' ? 2 : c == '.' ? 3 : 
 // defaults: nets and nodes are 16-bit there and in the outbound's file names,
 // and no field is negative (only DEFAULTNODE can bring a sign).
 bool OutOfRange(const NodeAddress& a) {
-    return a.zone < 0 || a.net < 0 || a.node < 0 || a.point < 0 || a.net > kMaxNetOrNode || a.node > kMaxNetOrNode;
+    return a.Zone < 0 || a.Net < 0 || a.Node < 0 || a.Point < 0 || a.Net > kMaxNetOrNode || a.Node > kMaxNetOrNode;
 }
 
 // A blank or the end of the text closes the field in hand: the node, or the
 // point once a "." has been met.
 void CloseField(NodeAddress& slot, DigitRun& run, bool& pointPending) {
     if (pointPending)
-        slot.point = run.Take();
+        slot.Point = run.Take();
     else
-        slot.node = run.Take();
+        slot.Node = run.Take();
     pointPending = false;
 }
 
@@ -109,15 +109,14 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
     if (normal.Empty()) StopRun(text::kNoAddress);
 
     NodeList list;
-    list.MainZone = defaults.MainZone;
-    list.nodes.push_back(defaults.slot);
+    list.push_back(defaults.Slot);
     bool pointPending = false;
     int lastSeparator = 0;  // the rank of the last separator since the last blank
     DigitRun run;
     const int length = normal.Length();
     for (int i = 1; i <= length; ++i) {
         const char c = normal.At(i);
-        NodeAddress& slot = list.nodes.back();
+        NodeAddress& slot = list.back();
         // "2:5020/52/1" or "2:5020/52.1.2" would quietly name another node.
         if (const int rank = SeparatorRank(c)) {
             if (rank <= lastSeparator) StopRun(text::kBadAddress);
@@ -125,10 +124,10 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
         }
         if (c == ' ') lastSeparator = 0;
         if (c >= '0' && c <= '9') run.Add(c);
-        if (c == ':') slot.zone = run.Take();
-        if (c == '/') slot.net = run.Take();
+        if (c == ':') slot.Zone = run.Take();
+        if (c == '/') slot.Net = run.Take();
         if (c == '.') {
-            slot.node = run.Empty() ? defaults.defaultNode : run.Take();
+            slot.Node = run.Empty() ? defaults.DefaultNodeValue : run.Take();
             pointPending = true;
         }
         if (c == ' ') CloseField(slot, run, pointPending);
@@ -139,13 +138,13 @@ NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& de
         const bool spaceBefore = i > 1 && normal.At(i - 1) == ' ';
         const bool spaceAfter = i < length && normal.At(i + 1) == ' ';
         if (c == ' ' && !spaceBefore && !spaceAfter) {
-            if (static_cast<int>(list.nodes.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
-            list.nodes.push_back(defaults.slot);
+            if (static_cast<int>(list.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
+            list.push_back(defaults.Slot);
         }
-        if (i == length) CloseField(list.nodes.back(), run, pointPending);
+        if (i == length) CloseField(list.back(), run, pointPending);
         if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
     }
-    if (defaults.tooLarge) StopRun(text::kBadAddress);
+    if (defaults.TooLarge) StopRun(text::kBadAddress);
     for (const NodeAddress& node : list)
         if (OutOfRange(node)) StopRun(text::kBadAddress);
     return list;

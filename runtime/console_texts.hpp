@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <string_view>
 
-#include "generated/version.hpp"
 
 // A console text in CP866, made from its UTF-8 spelling when the program is
 // compiled; a character outside ASCII and the Cyrillic letters does not compile.
@@ -49,8 +48,7 @@ private:
 namespace text {
 
 // Start-up.
-inline constexpr std::string_view kBanner =
-    "Tolvex/w32 v" TOLVEX_VERSION " (released " TOLVEX_RELEASE_DATE " by the tolvex developers)";
+extern const std::string_view kBanner;  // with the version and the release date (generated/banner.cpp)
 inline constexpr std::array<std::string_view, 4> kUsage = {
     "  Usage: tolvex [/c:newcfg] file1 @file file2!!password [node1 node2]",
     "     or: tolvex [/c:newcfg] /",
@@ -96,5 +94,14 @@ inline constexpr std::string_view kRequestedFrom = " -> ";
 
 // The end.
 inline constexpr std::string_view kGoodbye = "Have a nice day! =)";
+
+// Every text above, in the order the run can print them: a new one goes here
+// too, and the manual then has to name it (docs/manual_test.cpp).
+inline const std::array<std::string_view, 32> kAll = {
+    kBanner, kUsage[0], kUsage[1], kUsage[2], kUsage[3], kUnableToOpen, kUtf16Before, kUtf16After,
+    kNotInCodePageBefore, kNotInCodePageAfter, kTooManyZones, kDefaultNodeTooLong, kNoDefaultNode, kAskFiles,
+    kAskNodes, kNoAddressItem, kTooManyFiles, kNoAddress, kBadAddress, kTooManyAddresses, kNoFile, kBadFileName,
+    kNoOutbound, kCannotFindDirectory, kBusyBefore, kBusyAfter, kUnableToWrite, kNoMemoryFor, kNoMemory,
+    kAlreadyExists, kRequestedFrom, kGoodbye};
 
 }  // namespace text

@@ -1,5 +1,5 @@
 // The console texts reach the console as these exact bytes.
-#include "config/console_texts.hpp"
+#include "runtime/console_texts.hpp"
 
 #include <gtest/gtest.h>
 

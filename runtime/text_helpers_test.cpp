@@ -1,13 +1,13 @@
 // The text helpers: letter case, spaces, line normalisation, the file probe,
 // hexadecimal and zero-padded numbers.
-#include "config/text_helpers.hpp"
+#include "runtime/text_helpers.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <string>
 
-#include "runtime/io_error.hpp"
+#include "runtime/errors.hpp"
 #include "support/process.hpp"
 #include "support/scratch.hpp"
 

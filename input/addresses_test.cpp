@@ -1,17 +1,17 @@
 // The address defaults and the address parser.
-#include "front/addresses.hpp"
+#include "input/addresses.hpp"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
-#include "config/console_texts.hpp"
+#include "runtime/console_texts.hpp"
 #include "support/stops.hpp"
 
 namespace {
 
 std::vector<NodeAddress> Parse(std::string_view text, std::string_view net = "2:4600", std::string_view node = "12") {
-    return ParseNodeString(BoundedString(text), LoadNodeDefaults(net, node)).nodes;
+    return ParseNodeString(BoundedString(text), LoadNodeDefaults(net, node));
 }
 
 struct AddressCase {
@@ -54,7 +54,7 @@ TEST(ParseNodeString, DefaultsOfOtherSettings) {
     EXPECT_EQ(Parse("2:4600/12", "2:4600", "2:4600/12"), (std::vector<NodeAddress>{{2, 4600, 12, 0}}));
     EXPECT_EQ(Parse("36", "", "12"), (std::vector<NodeAddress>{{0, 0, 36, 0}}));
     EXPECT_EQ(Parse("36", "4600", "12"), (std::vector<NodeAddress>{{0, 4600, 36, 0}}));
-    EXPECT_EQ(ParseNodeString(BoundedString("36"), LoadNodeDefaults("2:4600", "")).MainZone, 2);
+    EXPECT_EQ(LoadNodeDefaults("2:4600", "").MainZone, 2);
 }
 
 TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {

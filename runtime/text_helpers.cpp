@@ -1,12 +1,12 @@
 // The text helpers.
-#include "config/text_helpers.hpp"
+#include "runtime/text_helpers.hpp"
 
 #include <string>
 
+#include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
-#include "runtime/io_error.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/text_file.hpp"
+#include "runtime/text_reader.hpp"
 
 BoundedString UpperCase(BoundedString s) {
     std::string upper(s.View());

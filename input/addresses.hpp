@@ -10,34 +10,29 @@
 #include "runtime/bounded.hpp"
 
 struct NodeAddress {
-    std::int32_t zone = 0;
-    std::int32_t net = 0;
-    std::int32_t node = 0;
-    std::int32_t point = 0;  // 0: the node itself
+    std::int32_t Zone = 0;
+    std::int32_t Net = 0;
+    std::int32_t Node = 0;
+    std::int32_t Point = 0;  // 0: the node itself
 
     friend bool operator==(const NodeAddress&, const NodeAddress&) = default;
 };
 
-// zone ":" net "/" node "." point in decimal, the point always shown.
+// Zone ":" net "/" node "." point in decimal, the point always shown.
 std::string PrintedForm(const NodeAddress& address);
 
 inline constexpr int kNodeCapacity = 10;
 inline constexpr std::int32_t kMaxNetOrNode = 65535;
 
 struct NodeDefaults {
-    NodeAddress slot;              // what every slot holds before the parse
-    std::int32_t MainZone = 0;     // the zone of DEFAULTNET, 0 without ":"
-    std::int32_t defaultNode = 0;  // what "." stands for when no node digits precede it
-    bool tooLarge = false;         // DEFAULTNET or DEFAULTNODE holds a number beyond 32 bits
+    NodeAddress Slot;                   // what every slot holds before the parse
+    std::int32_t MainZone = 0;          // the zone of DEFAULTNET, 0 without ":"
+    std::int32_t DefaultNodeValue = 0;  // what "." stands for when no node digits precede it
+    bool TooLarge = false;              // DEFAULTNET or DEFAULTNODE holds a number beyond 32 bits
 };
 
-struct NodeList {
-    std::vector<NodeAddress> nodes;  // NodeCount of them, at least 1
-    std::int32_t MainZone = 0;
-
-    auto begin() const { return nodes.begin(); }
-    auto end() const { return nodes.end(); }
-};
+// The addresses in the order given: at least one, at most kNodeCapacity.
+using NodeList = std::vector<NodeAddress>;
 
 NodeDefaults LoadNodeDefaults(const Settings& settings);
 NodeDefaults LoadNodeDefaults(std::string_view defaultNet, std::string_view defaultNode);

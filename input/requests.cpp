@@ -1,0 +1,121 @@
+// Gathering and checking the request list.
+#include "input/requests.hpp"
+
+#include "config/configuration.hpp"
+#include "runtime/console_texts.hpp"
+#include "runtime/errors.hpp"
+#include "runtime/text_helpers.hpp"
+
+namespace {
+
+BoundedString& CurrentLine(RequestList& requests) { return requests.back(); }
+
+// A line longer than 220 characters is closed before the next word.
+void BreakLongLine(RequestList& requests) {
+    if (CurrentLine(requests).Length() <= kLineBreakLength) return;
+    if (static_cast<int>(requests.size()) == kRequestLineCapacity) StopRun(text::kTooManyFiles);
+    requests.emplace_back();
+}
+
+Items AskForRequests(const Settings& settings, TextReader& input, TextWriter& console) {
+    Items items;
+    console.Write(text::kAskFiles);
+    CurrentLine(items.Requests) = input.ReadLine();
+    console.Write(text::kAskNodes);
+    items.NodeString = input.ReadLine();
+    console.WriteLine();
+    TakeIoError();  // a console that cannot be read gives empty answers
+    if (items.NodeString.Empty()) items.NodeString = settings.DefaultNode;
+    return items;
+}
+
+std::vector<std::string> WordsOf(const BoundedString& line) {
+    std::vector<std::string> words(1);
+    for (char c : line.View()) {
+        if (c == ' ')
+            words.emplace_back();
+        else
+            words.back().push_back(c);
+    }
+    return words;
+}
+
+}  // namespace
+
+bool IsAddressItem(std::string_view item) {
+    if (item.starts_with('@')) return false;
+    return item.find('/') != std::string_view::npos || item.starts_with('.');
+}
+
+int FirstAddressItem(const CommandLine& args, int first) {
+    for (int i = first; i <= args.ArgCount(); ++i)
+        if (IsAddressItem(args.ArgAt(i).View())) return i;
+    return args.ArgCount() + 1;
+}
+
+void AppendListFile(std::string_view name, RequestList& requests) {
+    if (!FileExists(name, platform::Access::Read)) StopRunNaming(text::kUnableToOpen, name);
+    TextReader list(name);
+    list.Open();
+    if (list.TakeByteOrderMark() == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
+    while (!list.AtEnd()) {
+        const BoundedString line = list.ReadLine();
+        CurrentLine(requests).Append(' ');
+        BreakLongLine(requests);
+        const std::string_view v = line.View();
+        CurrentLine(requests).Append(v.substr(0, v.find(' ')));
+    }
+    // A list that could not be read to its end would lose requests unseen.
+    if (!list.Close()) StopRunNaming(text::kUnableToOpen, name);
+    CurrentLine(requests).Append(' ');
+}
+
+Items GatherRequests(const CommandLine& args, const Settings& settings, TextReader& input, TextWriter& console) {
+    const int first = settings.FirstItemIndex;
+    const int last = args.ArgCount();
+    if (last == first && args.ArgAt(first) == "/") return AskForRequests(settings, input, console);
+
+    Items items;
+    const int addresses = FirstAddressItem(args, first);
+    if (addresses <= last) {
+        for (int i = addresses; i <= last; ++i) items.NodeString.Append(args.ArgAt(i).View()).Append(' ');
+    } else {
+        // Every item is a file: they are requested from DEFAULTNODE.
+        if (settings.DefaultNode.Empty()) StopRun(text::kNoAddressItem);
+        items.NodeString = settings.DefaultNode;
+    }
+    for (int i = first; i < addresses; ++i) {
+        const BoundedString item = args.ArgAt(i);
+        BreakLongLine(items.Requests);
+        if (!item.Empty() && item.First() == '@')
+            AppendListFile(item.View().substr(1), items.Requests);
+        else
+            CurrentLine(items.Requests).Append(item.View()).Append(' ');
+    }
+    return items;
+}
+
+std::vector<std::string> CheckRequestList(const RequestList& requests) {
+    static constexpr std::string_view kForbidden = "\"/:<>\\|";
+    std::vector<std::string> texts;
+    for (const BoundedString& line : requests) {
+        const BoundedString copy = NormalizeLine(line);
+        if (copy.Empty()) StopRun(text::kNoFile);
+        for (char c : copy.View())
+            if (static_cast<unsigned char>(c) < 32 || kForbidden.find(c) != std::string_view::npos)
+                StopRun(text::kBadFileName);
+        for (const std::string& word : WordsOf(copy))
+            // Two blanks in a row leave an empty word, which names nothing.
+            if (!word.empty()) texts.push_back(RequestText(BoundedString(word)).Str());
+    }
+    return texts;
+}
+
+BoundedString RequestText(BoundedString word) {
+    const int at = FindText("!!", word.View());
+    if (at > 0) {
+        InsertText(" ", word, at);
+        DeleteText(word, at + 1, 1);
+    }
+    return word;
+}

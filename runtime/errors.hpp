@@ -1,0 +1,36 @@
+// The run's two kinds of error. A failed file or folder operation leaves its
+// code as the pending I/O error instead of stopping the run; TakeIoError
+// fetches and clears it. A phase that must end the run throws the stop,
+// which main catches, prints and ends with exit code 0.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The runtime's own codes; every other non-zero code is the system's.
+inline constexpr int kFileNotBound = 102;
+inline constexpr int kFileNotOpen = 103;
+inline constexpr int kFileNotOpenForReading = 104;
+inline constexpr int kFileNotOpenForWriting = 105;
+
+// A failure's code replaces whatever is pending; 0 leaves it as it is.
+void SetIoError(int code);
+bool IoErrorPending();
+int TakeIoError();
+
+// The one way a phase ends the run early: the line(s) to print.
+struct RunStop {
+    std::vector<std::string> Lines;
+    bool OwnText = true;  // no user input in the lines: shown in the terminal's character set
+};
+
+[[noreturn]] void StopRun(std::string_view ownText);
+
+// A name as a message shows it: a control byte (below 32, and 127) as "^" and
+// a letter ("^[" for ESC), so that a name from a file or a configuration
+// cannot recolour or retitle the terminal.
+std::string ShownName(std::string_view name);
+
+// A message followed directly by a name the user gave, and what follows the name.
+[[noreturn]] void StopRunNaming(std::string_view message, std::string_view name, std::string_view after = {});

@@ -1,0 +1,174 @@
+// Reading text files: the line rule (CR, CR LF or LF ends a line, ^Z ends
+// the text), byte-order marks, and the pending I/O error.
+#include "runtime/text_reader.hpp"
+
+#include <algorithm>
+
+#include "runtime/errors.hpp"
+
+namespace {
+constexpr char kEndMark = 26;  // ^Z: nothing after it is text
+
+// How many bytes at the end of UTF-8 text begin a character they do not finish.
+std::size_t CutCharacterAtEnd(std::string_view text) {
+    for (std::size_t back = 1; back <= std::min<std::size_t>(3, text.size()); ++back) {
+        const auto c = static_cast<unsigned char>(text[text.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;  // a continuation byte: look further back
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TextReader::~TextReader() {
+    if (open_ && owned_) platform::FileClose(handle_);
+}
+
+void TextReader::Open() {
+    if (open_) Close();
+    input_.clear();
+    inputUsed_ = next_ = 0;
+    skipLineFeed_ = inputEnded_ = fromUtf8_ = lineLost_ = false;
+    if (name_.empty()) {
+        handle_ = platform::StandardInputHandle();
+        open_ = true;
+        owned_ = false;
+        return;
+    }
+    platform::Handle handle = platform::kNoHandle;
+    if (const int error = platform::FileOpen({name_, shared_}, platform::Access::Read, handle)) return SetIoError(error);
+    handle_ = handle;
+    open_ = owned_ = true;
+}
+
+bool TextReader::Close() {
+    const bool complete = TakeIoError() == 0 && open_;
+    if (open_ && owned_) platform::FileClose(handle_);
+    open_ = owned_ = false;
+    handle_ = platform::kNoHandle;
+    TakeIoError();
+    return complete;
+}
+
+std::int64_t TextReader::Size() {
+    if (IoErrorPending() || !open_ || !owned_ || next_ != 0 || inputUsed_ != 0) return -1;
+    std::int64_t size = 0;
+    if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error), -1;
+    if (const int error = platform::FileSeek(handle_, 0)) return SetIoError(error), -1;
+    return size;
+}
+
+int TextReader::Peek() {
+    while (true) {
+        if (next_ == inputUsed_) {
+            if (inputEnded_) return -1;
+            next_ = inputUsed_ = 0;
+            if (input_.empty()) input_.resize(kReadSize);
+            int got = 0;
+            if (int error = platform::FileRead(handle_, input_.data(), kReadSize, got)) {
+                SetIoError(error);
+                return -1;
+            }
+            // A disk file's end stays its end for this reading; a console may
+            // give more after an end of input, so it is asked again.
+            if (got == 0) {
+                inputEnded_ = owned_;
+                return -1;
+            }
+            inputUsed_ = got;
+        }
+        const char c = input_[static_cast<std::size_t>(next_)];
+        if (skipLineFeed_) {
+            skipLineFeed_ = false;
+            if (c == '\n') {
+                ++next_;
+                continue;
+            }
+        }
+        return static_cast<unsigned char>(c);
+    }
+}
+
+bool TextReader::AtEnd() {
+    if (IoErrorPending() || !open_) return true;
+    const int c = Peek();
+    return c < 0 || c == kEndMark;
+}
+
+bool TextReader::TextAfterEndMark() {
+    if (IoErrorPending() || !open_ || Peek() != kEndMark) return false;
+    while (Peek() == kEndMark) ++next_;
+    return Peek() >= 0;
+}
+
+TextReader::Encoding TextReader::TakeByteOrderMark() {
+    if (IoErrorPending() || !open_ || next_ != 0) return Encoding::Bytes;
+    // The marks are at most three bytes long; a pipe may bring them in pieces.
+    if (input_.empty()) input_.resize(kReadSize);
+    while (inputUsed_ < 3) {
+        int got = 0;
+        if (int error = platform::FileRead(handle_, input_.data() + inputUsed_, kReadSize - inputUsed_, got)) {
+            SetIoError(error);
+            return Encoding::Bytes;
+        }
+        if (got == 0) break;
+        inputUsed_ += got;
+    }
+    const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;
+    if (!start.starts_with("\xEF\xBB\xBF")) return Encoding::Bytes;
+    next_ = 3;
+    fromUtf8_ = true;
+    return Encoding::Utf8;
+}
+
+// Appends at most `limit` characters of the next line to `line`.
+void TextReader::ReadLineUpTo(std::size_t limit, std::string& line) {
+    if (IoErrorPending()) return;
+    if (!open_) return SetIoError(kFileNotOpen);
+    const std::size_t start = line.size();
+    while (true) {
+        const int c = Peek();
+        if (c < 0 || c == kEndMark) break;
+        // The ordinary bytes up to the next line end or ^Z, in one piece.
+        const char* begin = input_.data() + next_;
+        const char* end = input_.data() + inputUsed_;
+        const char* stop = std::find_if(begin, end, [](char b) { return b == '\r' || b == '\n' || b == kEndMark; });
+        if (stop != begin) {
+            const std::size_t room = limit - std::min(limit, line.size() - start);
+            line.append(begin, std::min(room, static_cast<std::size_t>(stop - begin)));
+            next_ += static_cast<int>(stop - begin);
+            continue;
+        }
+        ++next_;
+        if (c == '\r') {
+            // Checked when the next byte is wanted, so a console is never
+            // waited on for a byte that may not come.
+            skipLineFeed_ = true;
+            break;
+        }
+        if (c == '\n') break;
+    }
+}
+
+BoundedString TextReader::ReadLine() {
+    std::string line;
+    lineLost_ = false;
+    if (!fromUtf8_) {
+        ReadLineUpTo(BoundedString::kCapacity, line);
+        return BoundedString(line);
+    }
+    // 255 characters of UTF-8 take at most four bytes each. A line cut short
+    // there loses the piece of a character at its end, which is no character
+    // the code page lacks.
+    constexpr std::size_t kUtf8Limit = 4 * BoundedString::kCapacity;
+    ReadLineUpTo(kUtf8Limit, line);
+    if (line.size() == kUtf8Limit) line.resize(line.size() - CutCharacterAtEnd(line));
+    lineLost_ = !platform::AnsiFromUtf8(line);
+    return BoundedString(line);
+}
+
+void TextReader::ReadFullLine(std::string& into, std::size_t most) { ReadLineUpTo(most, into); }
+

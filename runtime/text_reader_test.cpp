@@ -1,0 +1,97 @@
+// Reading text: line ends and ^Z, byte-order marks, long lines, and the
+// pending I/O error that silences reading.
+#include "runtime/text_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "runtime/errors.hpp"
+#include "support/scratch.hpp"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class TextReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override { TakeIoError(); }
+    void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
+
+    // The lines as the configuration and list files are read; "(UTF-16)"
+    // for a text that begins with a UTF-16 byte-order mark.
+    Lines ReadLines(std::string_view bytes) {
+        dir.Write("in.txt", bytes);
+        TextReader file(dir.At("in.txt"));
+        file.Open();
+        const bool utf16 = file.TakeByteOrderMark() == TextReader::Encoding::Utf16;
+        Lines lines;
+        while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
+        file.Close();
+        return utf16 ? Lines{"(UTF-16)"} : lines;
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
+    const std::string a127(127, 'a');
+    struct Case { std::string bytes; Lines lines; };
+    const Case cases[] = {
+        {"one\r\ntwo\rthree", {"one", "two", "three"}},
+        {"ab\ncd", {"ab", "cd"}},
+        {"a\r\n\r\nb\r\n", {"a", "", "b"}},
+        {"x\r\r\ny\n\rz", {"x", "", "y", "", "z"}},
+        {a127 + "\r\nb", {a127, "b"}},  // the LF of the line end opens the next buffer
+        {"ab\r\ncd\x1A" "ef\r\ngh", {"ab", "cd"}},
+        {"ab\r\x1A\r\ncd", {"ab"}},
+        {"\x1A" "ab", {}},
+        {"", {}},
+        // Byte-order marks: UTF-8's skipped at the very start only, UTF-16's told.
+        {"\xEF\xBB\xBF" "a\r\nb", {"a", "b"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBBx", {"\xEF\xBBx"}},
+        {"a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}},
+        {"\xFF\xFE" "a", {"(UTF-16)"}},
+        {"\xFE\xFF", {"(UTF-16)"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
+}
+
+TEST_F(TextReaderTest, LongLines) {
+    const std::string long300(300, 'x'), long1000(1000, 'y');
+    EXPECT_EQ(ReadLines(long300 + "\r\nnext\r\n"), (Lines{long300.substr(0, 255), "next"}));
+
+    dir.Write("in.txt", long1000 + "\r\nnext");
+    TextReader file(dir.At("in.txt"));
+    file.Open();
+    std::string whole = "kept:";
+    file.ReadFullLine(whole);
+    EXPECT_EQ(whole, "kept:" + long1000);
+    std::string next;
+    file.ReadFullLine(next, 2);  // at most two characters of it; the rest is skipped
+    EXPECT_EQ(next, "ne");
+    EXPECT_TRUE(file.AtEnd());
+    EXPECT_TRUE(file.Close());
+}
+
+// While a read failure is pending, reading gives nothing; once it is taken,
+// the text is read on. Closing tells whether the text was read whole.
+TEST_F(TextReaderTest, PendingErrorSilencesReadingUntilTaken) {
+    dir.Write("in.txt", "first\r\nsecond\r\n");
+    TextReader in(dir.At("in.txt")), missing(dir.At("missing.txt"));
+    in.Open();
+    missing.Open();
+    EXPECT_TRUE(IoErrorPending());
+    EXPECT_TRUE(in.AtEnd());
+    EXPECT_TRUE(in.ReadLine().Empty());
+    EXPECT_NE(TakeIoError(), 0);
+    EXPECT_FALSE(in.AtEnd());
+    EXPECT_EQ(in.ReadLine().View(), "first");
+    EXPECT_TRUE(in.Close());
+    missing.Open();
+    EXPECT_FALSE(missing.Close());
+}
+
+}  // namespace

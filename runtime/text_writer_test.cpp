@@ -1,0 +1,118 @@
+// Writing text: the append cut, whole writes, and a writer's own error.
+#include "runtime/text_writer.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <string>
+#include <vector>
+
+#include "runtime/errors.hpp"
+#include "support/scratch.hpp"
+
+namespace {
+
+class TextWriterTest : public ::testing::Test {
+protected:
+    // Appends the lines to a file holding `bytes` and returns what is on disk.
+    std::string Append(std::string_view bytes, std::vector<std::string> lines) {
+        dir.Write("out.req", bytes);
+        TextWriter file(dir.At("out.req"));
+        file.OpenAppend();
+        for (const std::string& line : lines) file.WriteLine(line);
+        file.Close();
+        EXPECT_EQ(file.TakeError(), 0);
+        return dir.Read("out.req");
+    }
+
+    long DiskSize(std::string_view name) {
+        struct stat info {};
+        return stat(dir.At(name).c_str(), &info) == 0 ? static_cast<long>(info.st_size) : -1;
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(TextWriterTest, AppendCutsOnlyTheEndMarksThatEndTheFile) {
+    const std::string head = std::string(50, 'h') + "\r\n";
+    EXPECT_EQ(Append(head + "\x1A", {"new"}), head + "new\r\n");
+    EXPECT_EQ(Append(head + std::string(300, '\x1A'), {"new"}), head + "new\r\n");
+    EXPECT_EQ(Append("o\x1A\x1A", {"new"}), "o\r\nnew\r\n");
+    EXPECT_EQ(Append(std::string(3, '\x1A'), {"new"}), "new\r\n");
+    // Text after a ^Z is kept, however near the end it lies.
+    const std::string hidden = "a.zip\r\n\x1Ahidden.zip\r\na.zip\r\n";
+    EXPECT_EQ(Append(hidden, {"c.zip"}), hidden + "c.zip\r\n");
+    EXPECT_EQ(Append(head + "\x1At\x1A", {"new"}), head + "\x1At\r\nnew\r\n");
+}
+
+TEST_F(TextWriterTest, AppendStartsOnANewLine) {
+    EXPECT_EQ(Append("abc", {"new", "two"}), "abc\r\nnew\r\ntwo\r\n");
+    EXPECT_EQ(Append("abc", {}), "abc");
+    EXPECT_EQ(Append("abc\r\n", {"new"}), "abc\r\nnew\r\n");
+    EXPECT_EQ(Append("abc\r", {"new"}), "abc\rnew\r\n");
+    EXPECT_EQ(Append("abc\n", {"new"}), "abc\nnew\r\n");
+    EXPECT_EQ(Append("", {"new"}), "new\r\n");
+
+    TextWriter missing(dir.At("missing.req"));
+    missing.OpenAppend();
+    EXPECT_NE(missing.TakeError(), 0);
+    EXPECT_FALSE(dir.Exists("missing.req"));
+}
+
+// A file size limit makes the system take part of a write, as a disk that
+// fills up does; the part is cut off again.
+TEST_F(TextWriterTest, EachWriteReachesTheFileWholeOrNotAtAll) {
+    dir.Write("out.req", "old.zip\r\n");
+    TextWriter file(dir.At("out.req"));
+    file.OpenAppend();
+    file.WriteLine("a.zip");
+    EXPECT_EQ(DiskSize("out.req"), 16);  // at once, not at the close
+
+    rlimit before{};
+    getrlimit(RLIMIT_FSIZE, &before);
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = before;
+    small.rlim_cur = 20;
+    setrlimit(RLIMIT_FSIZE, &small);
+    file.WriteLine("this line passes the limit");
+    const int error = file.TakeError();
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previous);
+    EXPECT_NE(error, 0);
+    EXPECT_EQ(dir.Read("out.req"), "old.zip\r\na.zip\r\n");
+
+    file.WriteLine("b.zip");
+    file.Close();
+    EXPECT_EQ(dir.Read("out.req"), "old.zip\r\na.zip\r\nb.zip\r\n");
+}
+
+// A writer's error is its own: the failure of one file (or of a read)
+// holds up no other, and silences its writer until it is taken.
+TEST_F(TextWriterTest, AnErrorSilencesOnlyItsOwnWriterUntilTaken) {
+    dir.Write("a.txt", "");
+    dir.Write("b.txt", "");
+    TextWriter a(dir.At("a.txt")), b(dir.At("b.txt")), missing(dir.At("missing/x.txt"));
+    a.OpenAppend();
+    b.OpenAppend();
+    missing.CreateNew();
+    SetIoError(5);
+    missing.WriteLine("lost");
+    a.WriteLine("a1");
+    b.WriteLine("b1");
+    EXPECT_EQ(TakeIoError(), 5);
+    EXPECT_NE(missing.TakeError(), 0);
+    missing.WriteLine("lost");
+    EXPECT_NE(missing.TakeError(), 0);
+    b.Close();
+    b.WriteLine("lost");
+    EXPECT_EQ(b.TakeError(), kFileNotOpen);
+    a.WriteLine("a2");
+    a.Close();
+    EXPECT_EQ(a.TakeError(), 0);
+    EXPECT_EQ(dir.Read("a.txt"), "a1\r\na2\r\n");
+    EXPECT_EQ(dir.Read("b.txt"), "b1\r\n");
+}
+
+}  // namespace
