@@ -35,8 +35,8 @@ constexpr platform::Access kReadOnly = platform::Access::Read;
 // The configuration file a run reads, and where its items begin: after the
 // configuration option, when it is given.
 struct ConfigChoice {
-    BoundedString path;
-    int firstItemIndex = 1;
+    BoundedString Path;
+    int FirstItemIndex = 1;
 };
 
 ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
@@ -122,8 +122,8 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
 Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
     Settings settings;
     const ConfigChoice choice = ChooseConfigFile(args, program);
-    const BoundedString& path = choice.path;
-    settings.FirstItemIndex = choice.firstItemIndex;
+    const BoundedString& path = choice.Path;
+    settings.FirstItemIndex = choice.FirstItemIndex;
     settings.ConfigPath = path;
     TextReader config(path.View());
     config.Open();

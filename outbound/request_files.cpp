@@ -22,11 +22,11 @@ constexpr std::size_t kLargestCleaning = std::size_t{64} << 20;
 // later run makes again; with the address's flag held, no other run can be
 // writing one now.
 void RemoveLeftoverCopies(platform::Path file) {
-    const std::size_t nameAt = file.text.find_last_of("\\/") + 1;  // 0 without a folder
-    const std::string folder(file.text.substr(0, nameAt));
+    const std::size_t nameAt = file.Text.find_last_of("\\/") + 1;  // 0 without a folder
+    const std::string folder(file.Text.substr(0, nameAt));
     const std::string listed = nameAt == 0 ? std::string(".") : folder.substr(0, nameAt - 1);
-    for (const std::string& entry : FolderEntries({listed, file.shared}))
-        if (IsTemporaryCopyOf(entry, file.text.substr(nameAt))) RemoveFile({folder + entry, file.shared});
+    for (const std::string& entry : FolderEntries({listed, file.Shared}))
+        if (IsTemporaryCopyOf(entry, file.Text.substr(nameAt))) RemoveFile({folder + entry, file.Shared});
     TakeIoError();
 }
 

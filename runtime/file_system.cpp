@@ -27,7 +27,7 @@ FlagResult CreateFlagFile(platform::Path path, std::string_view content) {
 }
 
 void ProbeOpenClose(platform::Path name, platform::Access access) {
-    if (name.text.empty()) return;
+    if (name.Text.empty()) return;
     platform::Handle handle = platform::kNoHandle;
     if (int error = platform::FileOpen(name, access, handle)) return SetIoError(error);
     SetIoError(platform::FileClose(handle));

@@ -29,22 +29,22 @@ struct Time {
 // A path in the program's own form ("\" separators), and where in it the
 // part begins that others may add names to: the outbound below OUTBOUND,
 // which the mailer's group shares, and the log's own name below its folder.
-// Every component that begins at or after `shared` is checked: a symbolic
+// Every component that begins at or after `Shared` is checked: a symbolic
 // link there is followed only when its owner is the process's user, root or
 // the owner of the folder that holds it, and the last one is used only when
 // it is a regular file (a FIFO is not waited on, a device not read). Either
-// failing is a file that cannot be opened. The part before `shared` is the
+// failing is a file that cannot be opened. The part before `Shared` is the
 // sysop's own choice and is followed as given; lists and the configuration
 // have no checked part.
 struct Path {
     static constexpr std::size_t kNothingShared = std::string_view::npos;
 
-    Path(std::string_view name, std::size_t sharedFrom = kNothingShared) : text(name), shared(sharedFrom) {}  // NOLINT
+    Path(std::string_view name, std::size_t sharedFrom = kNothingShared) : Text(name), Shared(sharedFrom) {}  // NOLINT
     Path(const std::string& name, std::size_t sharedFrom = kNothingShared) : Path(std::string_view(name), sharedFrom) {}  // NOLINT
     Path(const char* name) : Path(std::string_view(name)) {}  // NOLINT
 
-    std::string_view text;
-    std::size_t shared;
+    std::string_view Text;
+    std::size_t Shared;
 };
 
 // Whose text a console write carries. The program's own texts are CP866

@@ -23,7 +23,7 @@ BoundedString StripSpaces(BoundedString s) {
 
 bool FileExists(platform::Path name, platform::Access access) {
     ProbeOpenClose(name, access);
-    return TakeIoError() == 0 && !name.text.empty();
+    return TakeIoError() == 0 && !name.Text.empty();
 }
 
 BoundedString NormalizeLine(BoundedString s) {

@@ -16,7 +16,7 @@ public:
     static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
     // The empty name is standard input.
-    explicit TextReader(platform::Path name = std::string_view()) : name_(name.text), shared_(name.shared) {}
+    explicit TextReader(platform::Path name = std::string_view()) : name_(name.Text), shared_(name.Shared) {}
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
     ~TextReader();  // lets the handle go

@@ -53,8 +53,8 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Bind(platform::Path name) {
     if (open_) Close();
-    name_ = std::string(name.text);
-    shared_ = name.shared;
+    name_ = std::string(name.Text);
+    shared_ = name.Shared;
 }
 
 void TextWriter::Opened(int error, platform::Handle handle, bool cutBack) {
@@ -140,11 +140,11 @@ void TextWriter::CutEndMarks(Writers writers) {
 
 void TextWriter::CreateTemporaryBeside(platform::Path path) {
     if (open_) Close();
-    const std::size_t slash = path.text.find_last_of("\\/");
+    const std::size_t slash = path.Text.find_last_of("\\/");
     const std::size_t fileStart = slash == std::string_view::npos ? 0 : slash + 1;
-    const std::string stem = std::string(path.text.substr(0, fileStart)) +
-                             std::string(StemOf(path.text.substr(fileStart))) + "." + IntToText(platform::ProcessId());
-    shared_ = path.shared;
+    const std::string stem = std::string(path.Text.substr(0, fileStart)) +
+                             std::string(StemOf(path.Text.substr(fileStart))) + "." + IntToText(platform::ProcessId());
+    shared_ = path.Shared;
     // A name that is taken, by the leftover of an earlier run that had the same
     // process id or by anything else, is never touched: the next one is tried.
     int error = 0;

@@ -13,8 +13,8 @@ namespace path_map {
 namespace {
 
 struct Folder {
-    bool listed = false;               // entries holds every entry, not only those found
-    std::vector<std::string> entries;  // every entry but "." and ".." known to be there
+    bool Listed = false;               // Entries holds every entry, not only those found
+    std::vector<std::string> Entries;  // every entry but "." and ".." known to be there
 };
 
 // What the run knows of each folder, by its mapped path.
@@ -75,7 +75,7 @@ std::string Pick(const std::vector<std::string>& entries, std::string_view name)
 }
 
 bool Knows(const Folder& known, const std::string& name) {
-    return std::find(known.entries.begin(), known.entries.end(), name) != known.entries.end();
+    return std::find(known.Entries.begin(), known.Entries.end(), name) != known.Entries.end();
 }
 
 // The entry of `folder` that stands for `name`, or "" for none. A folder of
@@ -87,19 +87,19 @@ std::string Lookup(const std::string& folder, std::string_view name, bool fresh)
     if (name == "." || name == "..") return std::string(name);
     Folder& known = Cache()[folder];
     const std::string lower = Lower(name);
-    if (!known.listed) {
+    if (!known.Listed) {
         if (!fresh && Knows(known, lower)) return lower;
         if (!fresh && Knows(known, std::string(name))) return std::string(name);
         for (const std::string& spelling : {lower, std::string(name)})
             if (Exists(Join(folder, spelling))) {
-                if (!Knows(known, spelling)) known.entries.push_back(spelling);
+                if (!Knows(known, spelling)) known.Entries.push_back(spelling);
                 return spelling;
             }
         std::vector<std::string> all;
         if (!List(folder, all)) return {};
         known = Folder{true, std::move(all)};
     }
-    return Pick(known.entries, name);
+    return Pick(known.Entries, name);
 }
 
 }  // namespace
@@ -152,7 +152,7 @@ std::size_t MappedOffset(std::string_view path, std::size_t from, const std::str
 int Record(int error, const std::string& mapped, Change change) {
     if (error != 0 && !(error == EEXIST && change != Change::Removed)) return error;
     const std::string name = NameOf(mapped);
-    std::vector<std::string>& entries = Cache()[FolderOf(mapped)].entries;
+    std::vector<std::string>& entries = Cache()[FolderOf(mapped)].Entries;
     std::erase(entries, name);
     if (change != Change::Removed) entries.push_back(name);
     if (change == Change::MadeFolder && error == 0)

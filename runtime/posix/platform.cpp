@@ -130,15 +130,15 @@ private:
 
 // A path mapped onto the file system, and where its checked part begins there.
 struct Mapped {
-    std::string path;
-    std::size_t shared = std::string::npos;
-    bool found = false;  // its last component names an entry that is there
+    std::string Path;
+    std::size_t Shared = std::string::npos;  // where the checked part begins in Path; npos: nowhere
+    bool Found = false;  // its last component names an entry that is there
 };
 
 Mapped Map(Path path, Purpose purpose) {
     Mapped mapped;
-    mapped.path = MapPath(path.text, purpose, &mapped.found);
-    mapped.shared = path_map::MappedOffset(path.text, path.shared, mapped.path);
+    mapped.Path = MapPath(path.Text, purpose, &mapped.Found);
+    mapped.Shared = path_map::MappedOffset(path.Text, path.Shared, mapped.Path);
     return mapped;
 }
 
@@ -163,7 +163,7 @@ int OpenFileIn(const Holder& holder, int flags, Handle& handle) {
 
 int OpenMapped(const Mapped& mapped, int flags, Handle& handle) {
     Holder holder;
-    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
     return OpenFileIn(holder, flags, handle);
 }
 
@@ -214,17 +214,17 @@ int FileOpen(Path path, Access access, Handle& handle) {
 
 int FileCreate(Path path, Handle& handle) {
     const Mapped mapped = Map(path, Purpose::Create);
-    return Record(OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle), mapped.path, Change::MadeFile);
+    return Record(OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle), mapped.Path, Change::MadeFile);
 }
 
 int FileCreateNew(Path path, Access access, Handle& handle) {
     const Mapped mapped = Map(path, Purpose::Create);
     Holder holder;
-    int error = holder.Open(mapped.path, mapped.shared);
+    int error = holder.Open(mapped.Path, mapped.Shared);
     if (error == 0) error = OpenFileIn(holder, O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0), handle);
     // Made meanwhile by another run, the name is there from now on all the
     // same, even where this run listed the folder before.
-    if (Record(error, mapped.path, Change::MadeFile) != 0) return error;
+    if (Record(error, mapped.Path, Change::MadeFile) != 0) return error;
     ShareWithGroup(holder.fd(), static_cast<int>(handle));
     return 0;
 }
@@ -274,15 +274,15 @@ int FileClose(Handle handle) { return close(static_cast<int>(handle)) != 0 ? Las
 int FileDelete(Path path) {
     const Mapped mapped = Map(path, Purpose::Use);
     Holder holder;
-    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
-    return Record(unlinkat(holder.fd(), holder.name().c_str(), 0) != 0 ? LastError() : 0, mapped.path, Change::Removed);
+    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
+    return Record(unlinkat(holder.fd(), holder.name().c_str(), 0) != 0 ? LastError() : 0, mapped.Path, Change::Removed);
 }
 
 bool FollowLink(Path path, std::string& target) {
     const Mapped mapped = Map(path, Purpose::Use);
     Holder holder;
     std::string leads;
-    if (holder.Open(mapped.path, mapped.shared) != 0 || ReadLink(holder.fd(), holder.name(), holder.checked(), leads) != 0)
+    if (holder.Open(mapped.Path, mapped.Shared) != 0 || ReadLink(holder.fd(), holder.name(), holder.checked(), leads) != 0)
         return false;
     // The file it leads to, as a full path with every further link resolved.
     const int fd = openat(holder.fd(), leads.c_str(), O_PATH | O_CLOEXEC);
@@ -298,8 +298,8 @@ int FileReplace(Path from, Path to) {
     const Mapped source = Map(from, Purpose::Use);
     const Mapped target = Map(to, Purpose::Use);
     Holder sourceFolder, targetFolder;
-    if (const int error = sourceFolder.Open(source.path, source.shared)) return error;
-    if (const int error = targetFolder.Open(target.path, target.shared)) return error;
+    if (const int error = sourceFolder.Open(source.Path, source.Shared)) return error;
+    if (const int error = targetFolder.Open(target.Path, target.Shared)) return error;
     // Only a regular file is replaced: a link put there meanwhile is not
     // taken for the file whose owner and mode the copy gets.
     struct stat old {};
@@ -320,7 +320,7 @@ int FileReplace(Path from, Path to) {
     if (error == 0 && renameat(sourceFolder.fd(), sourceFolder.name().c_str(), targetFolder.fd(),
                                targetFolder.name().c_str()) != 0)
         error = LastError();
-    if (Record(error, source.path, Change::Removed) != 0) return error;
+    if (Record(error, source.Path, Change::Removed) != 0) return error;
     // The rename itself reaches the disk with its folder.
     const int folder = openat(targetFolder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
@@ -333,7 +333,7 @@ int FileReplace(Path from, Path to) {
 int ListFolder(Path folder, std::vector<std::string>& names) {
     const Mapped mapped = Map(folder, Purpose::Use);
     Holder holder;
-    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
+    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
     int fd = -1;
     if (const int error = OpenAt(holder.fd(), holder.name(), O_RDONLY | O_DIRECTORY, holder.checked(), fd)) return error;
     DIR* dir = fdopendir(fd);
@@ -371,10 +371,10 @@ int ChangeFolder(std::string_view path) {
 int MakeFolder(Path path) {
     const Mapped mapped = Map(path, Purpose::Create);
     // The usual case, a folder that is there already, costs no call.
-    if (mapped.found) return EEXIST;
+    if (mapped.Found) return EEXIST;
     Holder holder;
-    if (const int error = holder.Open(mapped.path, mapped.shared)) return error;
-    if (const int error = Record(mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0 ? LastError() : 0, mapped.path,
+    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
+    if (const int error = Record(mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0 ? LastError() : 0, mapped.Path,
                                  Change::MadeFolder))
         return error;
     // Opened again without following a link: the folder just made, not

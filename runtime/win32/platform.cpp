@@ -28,15 +28,15 @@ int Result(BOOL ok) { return ok ? 0 : LastError(); }
 
 // Whether the path's last component lies where others may add names.
 bool LastComponentShared(Path path) {
-    const std::size_t separator = path.text.find_last_of("\\/");
-    return path.shared <= (separator == std::string_view::npos ? 0 : separator + 1);
+    const std::size_t separator = path.Text.find_last_of("\\/");
+    return path.Shared <= (separator == std::string_view::npos ? 0 : separator + 1);
 }
 
 // Other processes (a mailer, a tosser) may read and write the same files.
 // Where others may add names, only a file on a disk is used: a device or a
 // pipe given such a name is not read or written.
 int OpenFile(Path path, DWORD access, DWORD disposition, Handle& handle) {
-    const std::string name(path.text);
+    const std::string name(path.Text);
     const HANDLE file = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LastError();
@@ -158,14 +158,14 @@ int FileSetEnd(Handle handle) { return Result(SetEndOfFile(ToHandle(handle))); }
 
 int FileClose(Handle handle) { return Result(CloseHandle(ToHandle(handle))); }
 
-int FileDelete(Path path) { return Result(DeleteFileA(std::string(path.text).c_str())); }
+int FileDelete(Path path) { return Result(DeleteFileA(std::string(path.Text).c_str())); }
 
 // Links are the sysop's business on Windows: the request file is rewritten
 // where its name is.
 bool FollowLink(Path, std::string&) { return false; }
 
 int FileReplace(Path from, Path to) {
-    const std::string source(from.text);
+    const std::string source(from.Text);
     // The copy reaches the disk before it takes the old file's place.
     const HANDLE copy = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -175,13 +175,13 @@ int FileReplace(Path from, Path to) {
     CloseHandle(copy);
     if (flushError != 0) return flushError;
     // The replaced file's attributes and security stay with its name.
-    return Result(ReplaceFileA(std::string(to.text).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+    return Result(ReplaceFileA(std::string(to.Text).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                                nullptr, nullptr));
 }
 
 int ListFolder(Path folder, std::vector<std::string>& names) {
     WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((std::string(folder.text) + "\\*").c_str(), &found);
+    const HANDLE search = FindFirstFileA((std::string(folder.Text) + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
         const std::string_view name(found.cFileName);
@@ -212,7 +212,7 @@ int ChangeFolder(std::string_view path) {
     return Result(SetCurrentDirectoryA(std::string(path).c_str()));
 }
 
-int MakeFolder(Path path) { return Result(CreateDirectoryA(std::string(path.text).c_str(), nullptr)); }
+int MakeFolder(Path path) { return Result(CreateDirectoryA(std::string(path.Text).c_str(), nullptr)); }
 
 Date LocalDate() {
     SYSTEMTIME now{};

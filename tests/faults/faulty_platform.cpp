@@ -106,9 +106,9 @@ Recorder& Faults() {
 template <typename Operation>
 int OnPath(const char* name, platform::Path path, int error, Operation operation) {
     Recorder& faults = Faults();
-    const std::string what(path.text);
+    const std::string what(path.Text);
     if (faults.Next(name, what)) return faults.Done(name, what, error);
-    if (faults.Outside(path.text)) return faults.Done(name, what, EACCES);
+    if (faults.Outside(path.Text)) return faults.Done(name, what, EACCES);
     return faults.Done(name, what, operation());
 }
 
@@ -116,7 +116,7 @@ int OnPath(const char* name, platform::Path path, int error, Operation operation
 template <typename Operation>
 int Opening(const char* name, platform::Path path, platform::Handle& handle, Operation operation) {
     const int result = OnPath(name, path, EACCES, operation);
-    if (result == 0) Faults().names[handle] = std::string(path.text);
+    if (result == 0) Faults().names[handle] = std::string(path.Text);
     return result;
 }
 
@@ -211,9 +211,9 @@ int FileDelete(Path path) {
 }
 
 int FileReplace(Path from, Path to) {
-    const std::string both = std::string(from.text) + " -> " + std::string(to.text);
+    const std::string both = std::string(from.Text) + " -> " + std::string(to.Text);
     return OnPath("replace", both, EACCES, [&] {
-        return Faults().Outside(from.text) || Faults().Outside(to.text) ? EACCES : platform_system::FileReplace(from, to);
+        return Faults().Outside(from.Text) || Faults().Outside(to.Text) ? EACCES : platform_system::FileReplace(from, to);
     });
 }
 

@@ -59,20 +59,20 @@ const std::string& ConsoleBytes() { return Memory().console; }
 namespace platform {
 
 int FileOpen(Path where, Access access, Handle& handle) {
-    const std::string_view path = where.text;
+    const std::string_view path = where.Text;
     if (path.empty() || Memory().files.find(path) == Memory().files.end()) return ENOENT;
     return Open(path, handle, access);
 }
 
 int FileCreate(Path where, Handle& handle) {
-    const std::string_view path = where.text;
+    const std::string_view path = where.Text;
     if (path.empty()) return ENOENT;
     Memory().files[std::string(path)].clear();
     return Open(path, handle);
 }
 
 int FileCreateNew(Path where, Access access, Handle& handle) {
-    const std::string_view path = where.text;
+    const std::string_view path = where.Text;
     if (Memory().files.find(path) != Memory().files.end()) return EEXIST;
     if (path.empty()) return ENOENT;
     Memory().files[std::string(path)].clear();
@@ -131,7 +131,7 @@ int FileSetEnd(Handle handle) {
 int FileClose(Handle handle) { return Memory().open.erase(handle) == 1 ? 0 : EBADF; }
 
 int FileDelete(Path path) {
-    const auto it = Memory().files.find(path.text);
+    const auto it = Memory().files.find(path.Text);
     if (it == Memory().files.end()) return ENOENT;
     Memory().files.erase(it);
     return 0;
@@ -140,17 +140,17 @@ int FileDelete(Path path) {
 bool FollowLink(Path, std::string&) { return false; }
 
 int FileReplace(Path from, Path to) {
-    const auto it = Memory().files.find(from.text);
+    const auto it = Memory().files.find(from.Text);
     if (it == Memory().files.end()) return ENOENT;
     std::string bytes = std::move(it->second);
     Memory().files.erase(it);
-    Memory().files[std::string(to.text)] = std::move(bytes);
+    Memory().files[std::string(to.Text)] = std::move(bytes);
     return 0;
 }
 
 // The files whose names begin with the folder and a "\\".
 int ListFolder(Path folder, std::vector<std::string>& names) {
-    const std::string prefix = std::string(folder.text) + "\\";
+    const std::string prefix = std::string(folder.Text) + "\\";
     for (const auto& [name, bytes] : Memory().files)
         if (name.starts_with(prefix) && name.find('\\', prefix.size()) == std::string::npos)
             names.push_back(name.substr(prefix.size()));
