@@ -124,18 +124,17 @@ void TextWriter::CutEndMarks(Writers writers) {
     lineEndFirst_ = last != '\r' && last != '\n';
     // The last read left the position at the old end: only a cut moves it.
     if (end == size) return;
-    if (writers == Writers::One) {
-        if (const int error = platform::FileSeek(handle_, end)) return Fail(error);
-        if (const int error = platform::FileSetEnd(handle_)) return Fail(error);
-        return;
-    }
-    // A handle that only appends cannot cut: one for reading and writing does.
-    platform::Handle cutter = platform::kNoHandle;
-    if (const int error = platform::FileOpen(Where(), platform::Access::ReadWrite, cutter)) return Fail(error);
+    // A handle that only appends (the log's) cannot cut: a second one, for
+    // reading and writing, does; a request file's own handle is such a one,
+    // and is left at the new end.
+    platform::Handle cutter = handle_;
+    if (writers == Writers::Many)
+        if (const int error = platform::FileOpen(Where(), platform::Access::ReadWrite, cutter)) return Fail(error);
     int error = platform::FileSeek(cutter, end);
     if (error == 0) error = platform::FileSetEnd(cutter);
-    const int closed = platform::FileClose(cutter);
-    Fail(error != 0 ? error : closed);
+    if (writers == Writers::Many)
+        if (const int closed = platform::FileClose(cutter); error == 0) error = closed;
+    Fail(error);
 }
 
 void TextWriter::CreateTemporaryBeside(platform::Path path) {
@@ -169,7 +168,7 @@ int TextWriter::TakeError() { return std::exchange(error_, 0); }
 
 void TextWriter::Fail(int error) {
     // The console's failures are nobody's: the files are still written.
-    if (!console_ && error_ == 0) error_ = error;
+    if (error != 0 && !console_ && error_ == 0) error_ = error;
 }
 
 void TextWriter::Put(std::string_view bytes, platform::TextOrigin origin) {
