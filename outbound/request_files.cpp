@@ -64,8 +64,14 @@ void WriteRequestLine(std::string_view wanted, std::string_view address, TextWri
     job.Console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
 }
 
-}  // namespace
+// The lines of a request file, as read, and whether it was read whole: to
+// its end, without text after a ^Z.
+struct RequestFileLines {
+    std::vector<std::string> Lines;
+    bool Whole = false;
+};
 
+// The cleaning's first step; `shown` names the file in a stop.
 RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     RequestFileLines read;
     TextReader old(file);
@@ -87,6 +93,7 @@ RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     return read;
 }
 
+// The second step.
 void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, std::string_view shown) {
     std::string content;
     std::unordered_set<std::string_view> seen;
@@ -111,6 +118,8 @@ void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, st
     TakeIoError();
     StopRunNaming(text::kUnableToWrite, shown);
 }
+
+}  // namespace
 
 std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
     // A request file that is a link the sysop made is cleaned where it leads,
