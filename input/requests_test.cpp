@@ -18,7 +18,7 @@ protected:
         TextReader input(scratch_.At("typed.txt"));
         input.Open();
         TextWriter console(scratch_.At("console.txt"));
-        console.Create();
+        console.CreateNew();
         Settings settings;
         settings.DefaultNode = defaultNode;
         const CommandLine args{"C:\\TOLVEX.EXE", std::move(items)};

@@ -1,7 +1,7 @@
 // Writing the request and flow files.
 #include "outbound/request_files.hpp"
 
-#include <iterator>
+#include <algorithm>
 #include <new>
 
 #include "outbound/busy_flag.hpp"
@@ -13,10 +13,11 @@
 
 namespace {
 
-// The most of a request file the cleaning holds in memory, about twice over
-// with its lines: a file larger than that is no list of requests a mailer
-// sends, and reading it would cost the machine its memory.
-constexpr std::size_t kLargestCleaning = std::size_t{64} << 20;
+// The most of a request file the cleaning holds in memory, with a table of
+// its lines beside it (some 50 bytes a line): a file larger than that is no
+// list of requests a mailer sends, and reading it would cost the machine its
+// memory.
+constexpr std::size_t kLargestCleaning = std::size_t{32} << 20;
 
 // A run killed while it cleaned leaves its copy behind, under a name no
 // later run makes again; with the address's flag held, no other run can be
@@ -40,13 +41,14 @@ void TouchFlowFile(platform::Path name) {
 }
 
 // Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
-// asks for it, or creates it when it is missing; the lines it holds, for the
-// duplicate check. A request file that is there but cannot be opened is
+// asks for it, or creates it when it is missing; the request lines it holds
+// already. A request file that is there but cannot be opened is
 // reported, never emptied.
-std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, bool checkDupes, TextWriter& request) {
+std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, const RequestJob& job,
+                                                TextWriter& request) {
     std::unordered_set<std::string> present;
     if (FileExists(request.Where())) {
-        if (checkDupes) present = CleanRequestFile(target);
+        if (job.CheckDupes) present = CleanRequestFile(target, job.Lines);
         request.OpenAppend();
     } else {
         request.CreateNew();
@@ -67,7 +69,7 @@ void WriteRequestLine(std::string_view wanted, std::string_view address, TextWri
 // The lines of a request file, as read, and whether it was read whole: to
 // its end, without text after a ^Z.
 struct RequestFileLines {
-    std::vector<std::string> Lines;
+    std::string Text;  // every line followed by "\n", which no line holds
     bool Whole = false;
 };
 
@@ -76,16 +78,15 @@ RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     RequestFileLines read;
     TextReader old(file);
     old.Open();
-    std::size_t held = 0;
-    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) held = kLargestCleaning + 1;
-    while (held <= kLargestCleaning && !old.AtEnd()) {
+    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) read.Text.resize(kLargestCleaning + 1);
+    while (read.Text.size() <= kLargestCleaning && !old.AtEnd()) {
         // Bounded also while the file grows under the reading.
-        old.ReadFullLine(read.Lines.emplace_back(), kLargestCleaning + 1 - held);
-        held += read.Lines.back().size();
+        old.ReadFullLine(read.Text, kLargestCleaning + 1 - read.Text.size());
+        read.Text.push_back('\n');
     }
     // A file that cannot be held in memory is left as it is, and so is the
     // address: nothing can be checked against it.
-    if (held > kLargestCleaning) StopRunNaming(text::kNoMemoryFor, shown);
+    if (read.Text.size() > kLargestCleaning) StopRunNaming(text::kNoMemoryFor, shown);
     // Lines after a ^Z in the middle are requests all the same to a mailer
     // that reads to the end: such a file is only added to, never rewritten.
     const bool textAfterEndMark = old.TextAfterEndMark();
@@ -93,15 +94,28 @@ RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     return read;
 }
 
-// The second step.
-void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, std::string_view shown) {
+// The second step; the lines the file holds, as views into `read`.
+std::unordered_set<std::string_view> RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read,
+                                                           std::string_view shown) {
+    std::unordered_set<std::string_view> held;
+    // Room for the lines at once, up to a million: a file of one line many
+    // times over needs none.
+    const auto lines = static_cast<std::size_t>(std::count(read.Text.begin(), read.Text.end(), '\n'));
+    held.reserve(std::min<std::size_t>(lines, std::size_t{1} << 20));
     std::string content;
-    std::unordered_set<std::string_view> seen;
-    for (const std::string& line : read.Lines)
-        if (seen.insert(line).second) content.append(line).append("\r\n");
+    bool repeats = false;
+    for (std::size_t at = 0; at < read.Text.size();) {
+        const std::size_t end = read.Text.find('\n', at);
+        const std::string_view line(read.Text.data() + at, end - at);
+        at = end + 1;
+        if (held.insert(line).second)
+            content.append(line).append("\r\n");
+        else
+            repeats = true;
+    }
     // A file without repeats stays as it is, its owner, rights and links
     // with it; so does one that could not be read whole.
-    if (seen.size() == read.Lines.size() || !read.Whole) return;
+    if (!repeats || !read.Whole) return held;
 
     // The cleaned lines go beside the file first and then take its place in
     // one step, so that a failure half-way never costs the old lines.
@@ -112,7 +126,7 @@ void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, st
     if (made) copy.Close();
     if (copy.TakeError() == 0) {
         PutInPlace(copy.Where(), file);
-        if (TakeIoError() == 0) return;
+        if (TakeIoError() == 0) return held;
     }
     if (made) RemoveFile(copy.Where());
     TakeIoError();
@@ -121,7 +135,7 @@ void RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read, st
 
 }  // namespace
 
-std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
+std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target, const std::vector<std::string>& wanted) {
     // A request file that is a link the sysop made is cleaned where it leads,
     // and the link stays.
     const platform::Path requestFile = target.InOutbound(target.RequestFile);
@@ -129,9 +143,12 @@ std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target) {
     const platform::Path file = platform::FollowLink(requestFile, real) ? platform::Path(real) : requestFile;
     RemoveLeftoverCopies(file);
     try {
-        RequestFileLines read = ReadRequestFile(file, target.RequestFile);
-        RewriteWithoutRepeats(file, read, target.RequestFile);
-        return {std::make_move_iterator(read.Lines.begin()), std::make_move_iterator(read.Lines.end())};
+        const RequestFileLines read = ReadRequestFile(file, target.RequestFile);
+        const std::unordered_set<std::string_view> held = RewriteWithoutRepeats(file, read, target.RequestFile);
+        std::unordered_set<std::string> present;
+        for (const std::string& line : wanted)
+            if (held.count(line) != 0) present.insert(line);
+        return present;
     } catch (const std::bad_alloc&) {
         // What was read is given back on the way here.
     }
@@ -143,7 +160,7 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
     // Held until the request file is closed, and given back at any stop.
     const BusyFlag flag(target, node);
     TextWriter request(target.InOutbound(target.RequestFile));
-    const std::unordered_set<std::string> present = OpenRequestFile(target, job.CheckDupes, request);
+    const std::unordered_set<std::string> present = OpenRequestFile(target, job, request);
     // Only a request file open for the requests gets its flow file: the
     // mailer would call for nothing.
     if (job.CreateClo) TouchFlowFile(target.InOutbound(target.FlowFile));

@@ -32,7 +32,7 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
 // file it leads to), in two steps: its lines are read, then a copy without
 // the lines that repeat an earlier one, in order and every other line whole,
 // takes its place; a file without repeats, or not read whole, is left as it
-// is. Leftover copies of killed runs are removed first. Returns the lines the
-// file holds. Stops with " Error! Not enough memory to read " or " Error!
-// Unable to write " + the request file's name.
-std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target);
+// is. Leftover copies of killed runs are removed first. Returns the lines of
+// `wanted` the file holds. Stops with " Error! Not enough memory to read " or
+// " Error! Unable to write " + the request file's name.
+std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target, const std::vector<std::string>& wanted);

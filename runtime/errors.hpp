@@ -11,8 +11,6 @@
 // The runtime's own codes; every other non-zero code is the system's.
 inline constexpr int kFileNotBound = 102;
 inline constexpr int kFileNotOpen = 103;
-inline constexpr int kFileNotOpenForReading = 104;
-inline constexpr int kFileNotOpenForWriting = 105;
 
 // A failure's code replaces whatever is pending; 0 leaves it as it is.
 void SetIoError(int code);

@@ -69,7 +69,6 @@ using namespace ::platform;
 
 // Paths arrive in the program's own form ("\" separators).
 int FileOpen(Path path, Access access, Handle& handle);  // must exist; never a directory
-int FileCreate(Path path, Handle& handle);                // creates or empties; read and write
 // Creates a file that must not exist yet, for ReadWrite or Append.
 int FileCreateNew(Path path, Access access, Handle& handle);
 bool MeansAlreadyExists(int error);  // the error of creating what exists already

@@ -12,7 +12,7 @@ TextReader& StandardInput() {
 
 TextWriter& StandardOutput() {
     static TextWriter output;
-    static const bool created = (output.MarkAsConsole(), output.Create(), true);
+    static const bool created = (output.MarkAsConsole(), output.OpenStandardOutput(), true);
     (void)created;
     return output;
 }

@@ -66,12 +66,10 @@ void TextWriter::Opened(int error, platform::Handle handle, bool cutBack) {
     cutBack_ = cutBack;
 }
 
-void TextWriter::Create() {
+void TextWriter::OpenStandardOutput() {
     if (open_) Close();
-    if (name_.empty()) return Opened(0, platform::StandardOutputHandle(), false);
-    platform::Handle handle = platform::kNoHandle;
-    const int error = platform::FileCreate(Where(), handle);
-    Opened(error, handle, true);
+    name_.clear();
+    Opened(0, platform::StandardOutputHandle(), false);
 }
 
 void TextWriter::CreateNew(Writers writers) {

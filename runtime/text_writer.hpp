@@ -32,7 +32,7 @@ public:
     platform::Path Where() const { return {name_, shared_}; }  // the name, and where others may plant names in it
     bool IsOpen() const { return open_; }
 
-    void Create();  // created, or emptied when it is there
+    void OpenStandardOutput();  // the process's standard output, which the name does not matter to
     // Created, and only if it does not exist yet; never empties one.
     void CreateNew(Writers writers = Writers::One);
     // An existing file, written at its end; ^Z bytes that end it are cut away.

@@ -212,11 +212,6 @@ int FileOpen(Path path, Access access, Handle& handle) {
     return OpenMapped(Map(path, Purpose::Use), flags, handle);
 }
 
-int FileCreate(Path path, Handle& handle) {
-    const Mapped mapped = Map(path, Purpose::Create);
-    return Record(OpenMapped(mapped, O_RDWR | O_CREAT | O_TRUNC, handle), mapped.Path, Change::MadeFile);
-}
-
 int FileCreateNew(Path path, Access access, Handle& handle) {
     const Mapped mapped = Map(path, Purpose::Create);
     Holder holder;

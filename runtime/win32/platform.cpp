@@ -114,10 +114,6 @@ int FileOpen(Path path, Access access, Handle& handle) {
     return OpenFile(path, Rights(access), OPEN_EXISTING, handle);
 }
 
-int FileCreate(Path path, Handle& handle) {
-    return OpenFile(path, GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS, handle);
-}
-
 int FileCreateNew(Path path, Access access, Handle& handle) {
     return OpenFile(path, Rights(access), CREATE_NEW, handle);
 }

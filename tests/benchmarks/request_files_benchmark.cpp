@@ -50,7 +50,7 @@ struct Job {
         settings.Outbound = dir.At("fido");
         settings.DefaultOutbound = "out";
         settings.CheckDupes = true;
-        console.Create();
+        console.OpenAppend();
         // A repeated line makes the cleaning rewrite the file, flush it and
         // put it in place.
         const std::string lines = ExistingLines(existingLines, "existing") + (repeat ? "existing0.zip\r\n" : "");

@@ -154,10 +154,6 @@ int FileOpen(Path path, Access access, Handle& handle) {
     return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, access, handle); });
 }
 
-int FileCreate(Path path, Handle& handle) {
-    return Opening("create", path, handle, [&] { return platform_system::FileCreate(path, handle); });
-}
-
 int FileCreateNew(Path path, Access access, Handle& handle) {
     return Opening("create-new", path, handle,
                    [&] { return platform_system::FileCreateNew(path, access, handle); });

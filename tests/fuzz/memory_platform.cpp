@@ -64,13 +64,6 @@ int FileOpen(Path where, Access access, Handle& handle) {
     return Open(path, handle, access);
 }
 
-int FileCreate(Path where, Handle& handle) {
-    const std::string_view path = where.Text;
-    if (path.empty()) return ENOENT;
-    Memory().files[std::string(path)].clear();
-    return Open(path, handle);
-}
-
 int FileCreateNew(Path where, Access access, Handle& handle) {
     const std::string_view path = where.Text;
     if (Memory().files.find(path) != Memory().files.end()) return EEXIST;

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ActivityLog log;
     TextWriter console("CON");
-    console.Create();
+    console.CreateNew();
     const RequestJob job{CheckRequestList({"a.zip b.zip!!pw", "A.ZIP  a.zip x"}), true, true, log, console};
     WriteRequests(node, target, job);
     FUZZ_CHECK(TakeIoError() == 0);

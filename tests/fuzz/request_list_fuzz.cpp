@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TextReader input("STDIN");
     input.Open();
     TextWriter console("CON");
-    console.Create();
+    console.CreateNew();
     try {
         const Items items = GatherRequests(args, settings, input, console);
         FUZZ_CHECK(!items.Requests.empty() && items.Requests.size() <= static_cast<std::size_t>(kRequestLineCapacity));
