@@ -90,7 +90,8 @@ TEST_P(MachineFaults, TheCleaningRemovesTheAddresssLeftoverCopies) {
     const Job job(build());
     job.ConfigureStandard({"CHECKDUPES YES"});
     const std::vector<std::string> left = {"11f80024.4711.tmp", "11f80024.12-3.tmp"};
-    const std::vector<std::string> kept = {"11f80025.99.tmp", "11f80024.x.tmp", "11f80024.7.tmp.req", "11f80024.tmp"};
+    const std::vector<std::string> kept = {"11f80025.99.tmp", "11f80024.x.tmp", "11f80024.7.tmp.req", "11f80024.tmp",
+                                           "11f80024..tmp",   "11f80024.12-.tmp"};
     for (const std::string& name : left) job.dir().Write(job.Out(name), "a.zip\r\n");
     for (const std::string& name : kept) job.dir().Write(job.Out(name), "a.zip\r\n");
     job.dir().Write(job.Out("11f80024.req"), "a.zip\r\n");

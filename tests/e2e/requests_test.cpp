@@ -147,8 +147,8 @@ TEST_F(RequestsWin32, NamesTypedAtAConsoleAsOnTheCommandLine) {
 TEST(RequestsPosix, ControlBytesOfANameAreShownNotSent) {
     const Job job(Build::Posix);
     job.ConfigureStandard();
-    EXPECT_EQ(job.Run({"@\x1b]0;owned\x07\x1b[31m.lst", "/36"}).out,
-              Console({" Error! Unable to open ^[]0;owned^G^[[31m.lst"}));
+    EXPECT_EQ(job.Run({"@\x1b]0;owned\x07\x1b[31m\x7f.lst", "/36"}).out,
+              Console({" Error! Unable to open ^[]0;owned^G^[[31m^?.lst"}));
 }
 
 }  // namespace
