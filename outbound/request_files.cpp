@@ -37,7 +37,7 @@ void TouchFlowFile(platform::Path name) {
     if (FileExists(name)) return;
     TextWriter flow(name);
     flow.CreateNew();
-    if (flow.IsOpen()) flow.Close();
+    flow.Close();  // a flow file that could not be made has nothing to close
 }
 
 // Opens the request file for adding, after the repeat-cleaning when CHECKDUPES

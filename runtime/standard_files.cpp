@@ -18,7 +18,7 @@ TextWriter& StandardOutput() {
 }
 
 void EndRun(unsigned code) {
-    if (StandardInput().IsOpen()) StandardInput().Close();
-    if (StandardOutput().IsOpen()) StandardOutput().Close();
+    StandardInput().Close();
+    StandardOutput().Close();
     platform::EndProcess(code);
 }

@@ -23,7 +23,7 @@ std::size_t CutCharacterAtEnd(std::string_view text) {
 }  // namespace
 
 TextReader::~TextReader() {
-    if (open_ && owned_) platform::FileClose(handle_);
+    if (open_ && !name_.empty()) platform::FileClose(handle_);
 }
 
 void TextReader::Open() {
@@ -31,29 +31,24 @@ void TextReader::Open() {
     input_.clear();
     inputUsed_ = next_ = 0;
     skipLineFeed_ = inputEnded_ = fromUtf8_ = lineLost_ = false;
-    if (name_.empty()) {
-        handle_ = platform::StandardInputHandle();
-        open_ = true;
-        owned_ = false;
-        return;
-    }
-    platform::Handle handle = platform::kNoHandle;
-    if (const int error = platform::FileOpen({name_, shared_}, platform::Access::Read, handle)) return SetIoError(error);
+    platform::Handle handle = platform::StandardInputHandle();
+    if (!name_.empty())
+        if (const int error = platform::FileOpen({name_, shared_}, platform::Access::Read, handle)) return SetIoError(error);
     handle_ = handle;
-    open_ = owned_ = true;
+    open_ = true;
 }
 
 bool TextReader::Close() {
     const bool complete = TakeIoError() == 0 && open_;
-    if (open_ && owned_) platform::FileClose(handle_);
-    open_ = owned_ = false;
+    if (open_ && !name_.empty()) platform::FileClose(handle_);
+    open_ = false;
     handle_ = platform::kNoHandle;
     TakeIoError();
     return complete;
 }
 
 std::int64_t TextReader::Size() {
-    if (IoErrorPending() || !open_ || !owned_ || next_ != 0 || inputUsed_ != 0) return -1;
+    if (IoErrorPending() || !open_ || name_.empty() || next_ != 0 || inputUsed_ != 0) return -1;
     std::int64_t size = 0;
     if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error), -1;
     if (const int error = platform::FileSeek(handle_, 0)) return SetIoError(error), -1;
@@ -74,7 +69,7 @@ int TextReader::Peek() {
             // A disk file's end stays its end for this reading; a console may
             // give more after an end of input, so it is asked again.
             if (got == 0) {
-                inputEnded_ = owned_;
+                inputEnded_ = !name_.empty();
                 return -1;
             }
             inputUsed_ = got;

@@ -22,7 +22,6 @@ public:
     ~TextReader();  // lets the handle go
 
     const std::string& Name() const { return name_; }
-    bool IsOpen() const { return open_; }
 
     void Open();  // an existing file, for reading
     // Closes the file and tells whether it was read to its end without a
@@ -55,7 +54,6 @@ private:
     std::string name_;
     std::size_t shared_;
     bool open_ = false;
-    bool owned_ = false;          // opened by name, not standard input
     platform::Handle handle_ = platform::kNoHandle;
     bool skipLineFeed_ = false;   // a LF right after a CR belongs to that line end
     bool fromUtf8_ = false;       // the text began with a UTF-8 mark
