@@ -23,7 +23,7 @@ constexpr std::size_t kLargestCleaning = std::size_t{32} << 20;
 // later run makes again; with the address's flag held, no other run can be
 // writing one now.
 void RemoveLeftoverCopies(platform::Path file) {
-    const std::size_t nameAt = file.Text.find_last_of("\\/") + 1;  // 0 without a folder
+    const std::size_t nameAt = file.NameAt();
     const std::string folder(file.Text.substr(0, nameAt));
     const std::string listed = nameAt == 0 ? std::string(".") : folder.substr(0, nameAt - 1);
     for (const std::string& entry : FolderEntries({listed, file.Shared}))
@@ -78,15 +78,16 @@ RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     RequestFileLines read;
     TextReader old(file);
     old.Open();
-    if (old.Size() > static_cast<std::int64_t>(kLargestCleaning)) read.Text.resize(kLargestCleaning + 1);
-    while (read.Text.size() <= kLargestCleaning && !old.AtEnd()) {
-        // Bounded also while the file grows under the reading.
+    // A file that cannot be held in memory is left as it is, and so is the
+    // address: nothing can be checked against it. Its size is asked first,
+    // and the reading is bounded too, for a file that grows under it.
+    bool tooLarge = old.Size() > static_cast<std::int64_t>(kLargestCleaning);
+    while (!tooLarge && !old.AtEnd()) {
         old.ReadFullLine(read.Text, kLargestCleaning + 1 - read.Text.size());
         read.Text.push_back('\n');
+        tooLarge = read.Text.size() > kLargestCleaning;
     }
-    // A file that cannot be held in memory is left as it is, and so is the
-    // address: nothing can be checked against it.
-    if (read.Text.size() > kLargestCleaning) StopRunNaming(text::kNoMemoryFor, shown);
+    if (tooLarge) StopRunNaming(text::kNoMemoryFor, shown);
     // Lines after a ^Z in the middle are requests all the same to a mailer
     // that reads to the end: such a file is only added to, never rewritten.
     const bool textAfterEndMark = old.TextAfterEndMark();

@@ -7,8 +7,7 @@ void OpenLog(ActivityLog& log, std::string_view name) {
     CloseLog(log);
     // Its folder is the sysop's choice; its own name there may be shared
     // with others (a log kept in the outbound).
-    const std::size_t folderEnd = name.find_last_of("\\/");
-    log.File.Bind({name, folderEnd == std::string_view::npos ? 0 : folderEnd + 1});
+    log.File.Bind({name, platform::Path(name).NameAt()});
     // A log that is there but cannot be opened is left as it is, not emptied.
     // Other runs may write to it at the same time: each line goes to its end.
     if (FileExists(log.File.Where())) {

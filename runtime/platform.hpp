@@ -45,6 +45,9 @@ struct Path {
 
     std::string_view Text;
     std::size_t Shared;
+
+    // Where the last component begins: after the last separator, else at 0.
+    std::size_t NameAt() const { return Text.find_last_of("\\/") + 1; }
 };
 
 // Whose text a console write carries. The program's own texts are CP866

@@ -137,8 +137,7 @@ void TextWriter::CutEndMarks(Writers writers) {
 
 void TextWriter::CreateTemporaryBeside(platform::Path path) {
     if (open_) Close();
-    const std::size_t slash = path.Text.find_last_of("\\/");
-    const std::size_t fileStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t fileStart = path.NameAt();
     const std::string stem = std::string(path.Text.substr(0, fileStart)) +
                              std::string(StemOf(path.Text.substr(fileStart))) + "." + IntToText(platform::ProcessId());
     shared_ = path.Shared;

@@ -26,12 +26,6 @@ int LastError() {
 
 int Result(BOOL ok) { return ok ? 0 : LastError(); }
 
-// Whether the path's last component lies where others may add names.
-bool LastComponentShared(Path path) {
-    const std::size_t separator = path.Text.find_last_of("\\/");
-    return path.Shared <= (separator == std::string_view::npos ? 0 : separator + 1);
-}
-
 // Other processes (a mailer, a tosser) may read and write the same files.
 // Where others may add names, only a file on a disk is used: a device or a
 // pipe given such a name is not read or written.
@@ -40,7 +34,7 @@ int OpenFile(Path path, DWORD access, DWORD disposition, Handle& handle) {
     const HANDLE file = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return LastError();
-    if (LastComponentShared(path) && GetFileType(file) != FILE_TYPE_DISK) {
+    if (path.Shared <= path.NameAt() && GetFileType(file) != FILE_TYPE_DISK) {
         CloseHandle(file);
         return ERROR_ACCESS_DENIED;
     }

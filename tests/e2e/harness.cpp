@@ -65,6 +65,10 @@ std::string Job::ConfigPath(std::string_view relative) const {
 
 std::string Job::Out(std::string_view file) const { return "fido/" + Created("OUT") + "/" + std::string(file); }
 
+std::string Job::OutboundName(std::string_view file) const {
+    return Upper(ConfigPath("fido")) + "\\OUT\\" + std::string(file);
+}
+
 std::string Job::Created(std::string_view name) const {
     std::string created(name);
     if (build_ == Build::Posix)

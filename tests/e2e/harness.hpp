@@ -45,6 +45,9 @@ public:
     // The name a created directory or file gets from a name in capitals: lower
     // case on POSIX, as given on Windows.
     std::string Created(std::string_view name) const;
+    // A file of the main zone's folder of the standard settings as the
+    // program names it in its messages ("<OUTBOUND>\OUT\<file>").
+    std::string OutboundName(std::string_view file) const;
 
     // Writes prog/<name>.cfg (default: the program's own name), lines joined by CR LF.
     void Configure(const std::vector<std::string>& lines, std::string_view fileName = "") const;

@@ -172,7 +172,7 @@ TEST(MachineFaultsPosix, AFileSizeLimitCutsTheRequestFileBackAndStops) {
     limited.limits = {{RLIMIT_FSIZE, 100}};
     const RunResult run = job.Run({"aaaaaaaa.zip", "bbbbbbbb.zip", "/36", "/37"}, limited);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, Console({" Error! Unable to write " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.req"}));
+    EXPECT_EQ(run.out, Console({" Error! Unable to write " + job.OutboundName("11f80024.req")}));
     EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), old + "\r\n");
     EXPECT_EQ(job.dir().Read("t.log"), "");
     EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.bsy"));
@@ -198,7 +198,7 @@ TEST(MachineFaultsPosix, MemoryThatRunsOutGivesUpTheAddressThroughTheStop) {
     EXPECT_EQ(job.Run({"a.zip", "/37"}, limited).out, Finished({" a.zip -> 2:4600/37.0"}));
     const RunResult run = job.Run({"a.zip", "/36", "/38"}, limited);
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, Console({" Error! Not enough memory to read " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.req"}));
+    EXPECT_EQ(run.out, Console({" Error! Not enough memory to read " + job.OutboundName("11f80024.req")}));
     EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), big);
     EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.bsy"));
     EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.clo"));

@@ -138,7 +138,7 @@ TEST_P(Outbound, RequestFileThatIsAFolder) {
     job.dir().MakeDir(job.Out("11f80025.req"));
     const RunResult run = job.Run({"a.zip", "/36", "/37", "/38"});
     EXPECT_EQ(run.out, Console({" a.zip -> 2:4600/36.0",
-                                " Error! Unable to open " + Upper(job.ConfigPath("fido")) + "\\OUT\\11f80025.req"}));
+                                " Error! Unable to open " + job.OutboundName("11f80025.req")}));
     EXPECT_FALSE(job.dir().Exists(job.Out("11f80026.req")));
     const std::vector<std::string> log = CrlfLines(job.dir().Read(job.Created("T.LOG")));
     ASSERT_EQ(log.size(), 1u);
@@ -200,7 +200,7 @@ TEST(OutboundPosix, PointFolderThatCannotBeMade) {
     job.dir().MakeDir("fido/out");
     chmod(job.dir().At("fido/out").c_str(), 0555);
     RunResult run = job.Run({"a.zip", "/36.7", "/37"}, AsNobody());
-    EXPECT_EQ(run.out, Console({" Error! Unable to open " + Upper(job.dir().At("fido")) + "\\OUT\\11f80024.pnt\\00000007.req"}));
+    EXPECT_EQ(run.out, Console({" Error! Unable to open " + job.OutboundName("11f80024.pnt\\00000007.req")}));
     chmod(job.dir().At("fido/out").c_str(), 0777);
     chmod(job.dir().At("fido").c_str(), 0555);
     run = job.Run({"a.zip", "/36", "3:700/5", "/37"}, AsNobody());
