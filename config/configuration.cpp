@@ -6,6 +6,7 @@
 
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/text_helpers.hpp"
 #include "runtime/text_reader.hpp"
@@ -29,9 +30,6 @@ BoundedString OptionFileName(std::string_view argument) { return CopyText(argume
 
 namespace {
 
-// The configuration and list files are only read: readable is enough.
-constexpr platform::Access kReadOnly = platform::Access::Read;
-
 // The configuration file a run reads, and where its items begin: after the
 // configuration option, when it is given.
 struct ConfigChoice {
@@ -43,7 +41,7 @@ ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     const BoundedString first = args.ArgAt(1);
     if (IsConfigurationOption(first.View())) {
         const BoundedString path = OptionFileName(first.View());
-        if (!FileExists(path.View(), kReadOnly)) StopRunNaming(text::kUnableToOpen, path.View());
+        if (!FileExists(path.View())) StopRunNaming(text::kUnableToOpen, path.View());
         return {path, 2};
     }
     // Beside the program first, then where an installation keeps it; in each
@@ -52,9 +50,9 @@ ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
     folders.insert(folders.begin(), program.ProgramDir.Str());
     for (const std::string& folder : folders) {
         const BoundedString own = Join(folder, "\\", program.ConfigName.View());
-        if (FileExists(own.View(), kReadOnly)) return {own};
+        if (FileExists(own.View())) return {own};
         const BoundedString common = Join(folder, "\\tolvex.cfg");
-        if (FileExists(common.View(), kReadOnly)) return {common};
+        if (FileExists(common.View())) return {common};
     }
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }

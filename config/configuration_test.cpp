@@ -52,7 +52,7 @@ TEST(ApplyConfigLine, QuirksOfTheKeywordSearch) {
     EXPECT_EQ(r.settings.DefaultNet, "T2:450");
     const ScratchDir dir;
     Apply(r, {"  LOG " + dir.At("x.log")});
-    EXPECT_EQ(r.log.File.Name(), "G" + Upper(dir.At("x.log")));
+    EXPECT_EQ(r.log.Name, "G" + Upper(dir.At("x.log")));
     // A keyword without its blank, or with a tab, is no keyword.
     Apply(r, {"DEFAULTNODE", "DEFAULTNODE\t5"});
     EXPECT_EQ(r.settings.DefaultNode, "");
@@ -144,7 +144,7 @@ TEST(LoadConfiguration, ReadsTheFileToItsEndOrStops) {
     EXPECT_EQ(load("OUTBOUND C:\\FIDO\\\\\r\nLOG \r\n"), "(no stop)");
     EXPECT_EQ(settings.Outbound, "C:\\FIDO\\");  // one trailing backslash taken off
     EXPECT_EQ(settings.FirstItemIndex, 2);
-    EXPECT_EQ(log.File.Name(), "");  // LOG with nothing after it names standard output
+    EXPECT_EQ(log.Name, "");  // LOG with nothing after it names standard output
     EXPECT_TRUE(log.Enabled);
     EXPECT_EQ(load("\xEF\xBB\xBFOUTBOUND C:\\FIDO\r\n"), "(no stop)");
     EXPECT_TRUE(settings.OutboundSet);

@@ -4,6 +4,7 @@
 #include "config/configuration.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
+#include "runtime/file_system.hpp"
 #include "runtime/text_helpers.hpp"
 
 namespace {
@@ -54,7 +55,7 @@ int FirstAddressItem(const CommandLine& args, int first) {
 }
 
 void AppendListFile(std::string_view name, RequestList& requests) {
-    if (!FileExists(name, platform::Access::Read)) StopRunNaming(text::kUnableToOpen, name);
+    if (!FileExists(name)) StopRunNaming(text::kUnableToOpen, name);
     TextReader list(name);
     list.Open();
     if (list.TakeByteOrderMark() == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);

@@ -8,6 +8,7 @@
 #include "runtime/console_texts.hpp"
 #include "support/scratch.hpp"
 #include "support/stops.hpp"
+#include "support/writing.hpp"
 
 namespace {
 
@@ -17,8 +18,9 @@ protected:
         scratch_.Write("typed.txt", typed);
         TextReader input(scratch_.At("typed.txt"));
         input.Open();
-        TextWriter console(scratch_.At("console.txt"));
-        console.CreateNew();
+        scratch_.Write("console.txt", "");
+        TextWriter console;
+        EXPECT_TRUE(WriteInto(console, scratch_.At("console.txt")));
         Settings settings;
         settings.DefaultNode = defaultNode;
         const CommandLine args{"C:\\TOLVEX.EXE", std::move(items)};

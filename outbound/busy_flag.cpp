@@ -10,7 +10,7 @@
 #include "runtime/numbers.hpp"
 #include "runtime/platform.hpp"
 
-BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path_(target.BusyFlag), shared_(target.Shared) {
+BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : place_(target.File(".bsy")) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";
     // The wait is measured on a clock, so that the pauses' own slack does
     // not add up: the last look comes when the 5 s are over.
@@ -19,7 +19,7 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
         platform::HoldInterrupts();
-        const FlagResult result = CreateFlagFile({path_, shared_}, content);
+        const FlagResult result = CreateFlagFile(place_, content);
         if (result == FlagResult::Created) {
             held_ = true;
             return;
@@ -36,8 +36,9 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : path
 
 BusyFlag::~BusyFlag() {
     if (!held_) return;
-    RemoveFile({path_, shared_});
-    TakeIoError();
+    // Through the folder held since the flag was made: whatever was renamed
+    // or planted in the outbound meanwhile, this flag is the one removed.
+    [[maybe_unused]] const int removed = RemoveFile(place_);
     // An interrupt that came meanwhile ends the run here, the address done.
     platform::ReleaseInterrupts();
 }

@@ -2,8 +2,6 @@
 // address's files are the mailer's; while tolvex holds it, they are tolvex's.
 #pragma once
 
-#include <string>
-
 #include "input/addresses.hpp"
 #include "outbound/paths.hpp"
 
@@ -22,7 +20,6 @@ public:
     BusyFlag& operator=(const BusyFlag&) = delete;
 
 private:
-    std::string path_;
-    std::size_t shared_;
+    Place place_;  // in the address's held folder, where it is removed again
     bool held_ = false;
 };

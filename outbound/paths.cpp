@@ -4,7 +4,6 @@
 #include "config/configuration.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
-#include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
 #include "runtime/text_helpers.hpp"
 
@@ -27,16 +26,6 @@ std::string ZoneOutboundOf(const NodeAddress& node, const Settings& settings, st
     return stem + "." + FixedHex(node.Zone, 3);
 }
 
-void CheckOutbound(const Settings& settings) {
-    // Without an OUTBOUND line the names would begin at the root of the drive.
-    if (!settings.OutboundSet) StopRunNaming(text::kNoOutbound, settings.ConfigPath.View());
-    const std::string here = CurrentDirectory();
-    ChangeDirectory(settings.Outbound.View());
-    if (TakeIoError() != 0) StopRunNaming(std::string(text::kCannotFindDirectory) + "\"", settings.Outbound.View(), "\"");
-    ChangeDirectory(here);
-    TakeIoError();
-}
-
 }  // namespace
 
 OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
@@ -53,20 +42,23 @@ OutboundTarget OutboundNames(const NodeAddress& node, const Settings& settings, 
     target.RequestFile = stem + ".req";
     target.FlowFile = stem + ".clo";
     target.BusyFlag = stem + ".bsy";
-    target.Shared = static_cast<std::size_t>(settings.Outbound.Length());
     return target;
 }
 
 OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings, std::int32_t mainZone) {
-    CheckOutbound(settings);
-    const OutboundTarget target = OutboundNames(node, settings, mainZone);
-    // An existing directory is the usual case; a real failure shows when the
-    // request file is opened.
-    ::MakeDirectory(target.InOutbound(settings.Outbound.Str() + "\\" + target.ZoneOutbound));
-    TakeIoError();
-    if (node.Point != 0) {
-        ::MakeDirectory(target.InOutbound(target.TargetDir));
-        TakeIoError();
-    }
+    // Without an OUTBOUND line the names would begin at the root of the drive.
+    if (!settings.OutboundSet) StopRunNaming(text::kNoOutbound, settings.ConfigPath.View());
+    // The folder the names go on from: OUTBOUND, as the sysop named it (empty:
+    // the root).
+    HeldFolder outbound;
+    if (outbound.Open(settings.Outbound.Str() + "\\") != 0)
+        StopRunNaming(std::string(text::kCannotFindDirectory) + "\"", settings.Outbound.View(), "\"");
+    OutboundTarget target = OutboundNames(node, settings, mainZone);
+    // An existing directory is the usual case.
+    HeldFolder zone;
+    int error = outbound.Enter(target.ZoneOutbound, true, zone);
+    if (error == 0 && node.Point != 0) error = zone.Enter(target.NodeStem + ".pnt", true, target.Folder);
+    if (error == 0 && node.Point == 0) target.Folder = std::move(zone);
+    if (error != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
     return target;
 }

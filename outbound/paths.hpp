@@ -6,7 +6,7 @@
 
 #include "config/configuration.hpp"
 #include "input/addresses.hpp"
-#include "runtime/platform.hpp"
+#include "runtime/file_system.hpp"
 
 struct OutboundTarget {
     std::string ZoneOutbound;  // the zone's directory inside Outbound
@@ -16,18 +16,20 @@ struct OutboundTarget {
     std::string RequestFile;   // TargetDir\FileStem.req
     std::string FlowFile;      // TargetDir\FileStem.clo
     std::string BusyFlag;      // TargetDir\FileStem.bsy
-    // Where the outbound's own part of each name begins, after Outbound:
-    // others share the outbound with the mailer, so what they may have put
-    // there is checked before it is used.
-    std::size_t Shared = 0;
+    // TargetDir, held: others share the outbound with the mailer, so each of
+    // the address's files is reached through it, and checked where it is opened.
+    HeldFolder Folder;
 
-    platform::Path InOutbound(const std::string& name) const { return {name, Shared}; }
+    // The address's file of that extension (".req", ".clo", ".bsy").
+    Place File(std::string_view extension) const { return {Folder, FileStem + std::string(extension)}; }
 };
 
-// Checks that Outbound can be entered, makes the zone and point directories
-// and names the files. Stops when no OUTBOUND line was read, and with
-// " Cannot find directory "..." when Outbound cannot be entered. Names are
-// built whole, however long.
+// Checks that Outbound can be entered, makes the zone and point directories,
+// holds the one that receives the files, and names the files. Stops when no
+// OUTBOUND line was read, with " Cannot find directory "..." when Outbound
+// cannot be entered, and with " Error! Unable to open " + the request file's
+// name when its folder cannot be made or entered. Names are built whole,
+// however long.
 OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings, std::int32_t mainZone);
 
 // The names alone, without touching the disk.

@@ -7,7 +7,7 @@
 #include "outbound/busy_flag.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
-#include "runtime/file_system.hpp"
+#include "runtime/numbers.hpp"
 #include "runtime/text_helpers.hpp"
 #include "runtime/text_reader.hpp"
 
@@ -19,51 +19,32 @@ namespace {
 // memory.
 constexpr std::size_t kLargestCleaning = std::size_t{32} << 20;
 
-// A run killed while it cleaned leaves its copy behind, under a name no
-// later run makes again; with the address's flag held, no other run can be
-// writing one now.
-void RemoveLeftoverCopies(platform::Path file) {
-    const std::size_t nameAt = file.NameAt();
-    const std::string folder(file.Text.substr(0, nameAt));
-    const std::string listed = nameAt == 0 ? std::string(".") : folder.substr(0, nameAt - 1);
-    for (const std::string& entry : FolderEntries({listed, file.Shared}))
-        if (IsTemporaryCopyOf(entry, file.Text.substr(nameAt))) RemoveFile({folder + entry, file.Shared});
-    TakeIoError();
+std::string_view StemOf(std::string_view file) { return file.substr(0, file.find('.')); }
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperChar(x) == UpperChar(y); });
+}
+
+// Copies that runs of an earlier version, killed while they cleaned, left in
+// the outbound under names of their own; with the address's flag held, no
+// run of that version can be writing one now. Only the outbound's own folders
+// hold them: beside a file a link leads to, nothing is removed.
+void RemoveOldCopies(const HeldFolder& folder, std::string_view file) {
+    for (const std::string& entry : FolderEntries(folder)) {
+        if (IsOldCopyOf(entry, file)) [[maybe_unused]] const int removed = RemoveFile(Place(folder, entry));
+    }
 }
 
 // An existing flow file is left as it is, even one that cannot be opened: it
 // may name files to send. A failure here changes nothing else.
-void TouchFlowFile(platform::Path name) {
-    if (FileExists(name)) return;
-    TextWriter flow(name);
-    flow.CreateNew();
-    flow.Close();  // a flow file that could not be made has nothing to close
-}
-
-// Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
-// asks for it, or creates it when it is missing; the request lines it holds
-// already. A request file that is there but cannot be opened is
-// reported, never emptied.
-std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, const RequestJob& job,
-                                                TextWriter& request) {
-    std::unordered_set<std::string> present;
-    if (FileExists(request.Where())) {
-        if (job.CheckDupes) present = CleanRequestFile(target, job.Lines);
-        request.OpenAppend();
-    } else {
-        request.CreateNew();
-    }
-    if (request.TakeError() != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
-    return present;
-}
-
-// The line in the request file, then its log line and its console line: the
-// log and the console show only what the file holds.
-void WriteRequestLine(std::string_view wanted, std::string_view address, TextWriter& request, const RequestJob& job) {
-    request.WriteLine(wanted);
-    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
-    WriteLogLine(job.Log, wanted, address);
-    job.Console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
+void TouchFlowFile(const Place& place) {
+    platform::Handle handle = platform::kNoHandle;
+    if (MakeFile(place, platform::Access::ReadWrite, handle) == 0) platform::FileClose(handle);
 }
 
 // The lines of a request file, as read, and whether it was read whole: to
@@ -71,13 +52,14 @@ void WriteRequestLine(std::string_view wanted, std::string_view address, TextWri
 struct RequestFileLines {
     std::string Text;  // every line followed by "\n", which no line holds
     bool Whole = false;
+    std::int64_t Taken = 0;  // the bytes read: where what others add begins
 };
 
-// The cleaning's first step; `shown` names the file in a stop.
-RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
+// The cleaning's first step, from the start of the open file; `shown` names
+// the file in a stop.
+RequestFileLines ReadRequestFile(platform::Handle file, std::string_view shown) {
     RequestFileLines read;
     TextReader old(file);
-    old.Open();
     // A file that cannot be held in memory is left as it is, and so is the
     // address: nothing can be checked against it. Its size is asked first,
     // and the reading is bounded too, for a file that grows under it.
@@ -92,11 +74,81 @@ RequestFileLines ReadRequestFile(platform::Path file, std::string_view shown) {
     // that reads to the end: such a file is only added to, never rewritten.
     const bool textAfterEndMark = old.TextAfterEndMark();
     read.Whole = old.Close() && !textAfterEndMark;
+    read.Taken = old.Taken();
     return read;
 }
 
-// The second step; the lines the file holds, as views into `read`.
-std::unordered_set<std::string_view> RewriteWithoutRepeats(platform::Path file, const RequestFileLines& read,
+// What another program added to the request file after it was read (a
+// script that appends a line, without the busy flag): added to the copy as
+// it is, and `taken` moved past it.
+int CatchUp(platform::Handle old, std::int64_t& taken, TextWriter& copy) {
+    std::int64_t end = 0;
+    if (const int error = platform::FileSeekEnd(old, end)) return error;
+    if (end <= taken) return 0;
+    if (end - taken > static_cast<std::int64_t>(kLargestCleaning)) return platform::Refused();
+    std::string added(static_cast<std::size_t>(end - taken), '\0');
+    if (const int error = platform::FileSeek(old, taken)) return error;
+    std::size_t got = 0;
+    while (got < added.size()) {
+        int piece = 0;
+        if (const int error = platform::FileRead(old, added.data() + got, static_cast<int>(added.size() - got), piece))
+            return error;
+        if (piece == 0) break;
+        got += static_cast<std::size_t>(piece);
+    }
+    added.resize(got);
+    taken += static_cast<std::int64_t>(got);
+    copy.Write(added);
+    return copy.TakeError();
+}
+
+// The second step's rewrite: the copy is made beside the file under its one
+// name, takes the owner, group and mode of the file that was read, gets the
+// cleaned lines and what was added meanwhile, and takes the file's place in
+// one step, so that a failure half-way never costs the old lines; what was
+// added to the old file up to that step follows it.
+void ReplaceWithCopy(HeldFile& file, const std::string& content, std::int64_t taken, std::string_view shown) {
+    const HeldFolder& folder = file.Folder();
+    const Place place(folder, CopyNameOf(file.Name()));
+    // A copy a killed run left: the flag is held, so it is nobody's now.
+    [[maybe_unused]] const int leftover = RemoveFile(place);
+    platform::Handle handle = platform::kNoHandle;
+    if (MakeFile(place, platform::Access::ReadWrite, handle) != 0) StopRunNaming(text::kUnableToWrite, shown);
+    TextWriter copy;
+    copy.Take(handle);
+    int error = platform::FileTakeOwner(handle, file.Handle());
+    copy.Write(content);
+    if (error == 0) error = copy.TakeError();
+    if (error == 0) error = CatchUp(file.Handle(), taken, copy);
+    platform::Handle old = file.Release();
+    platform::Handle copied = copy.Release();
+    if (error == 0) error = platform::EntryReplace(folder.Handle(), place.Name, copied, file.Name(), old);
+    if (error != 0) {
+        if (copied != platform::kNoHandle) platform::FileClose(copied);
+        [[maybe_unused]] const int removed = RemoveFile(place);
+    }
+    // Where the old file stays open (POSIX), what was added to it up to the
+    // rename is still read from it; where it does not, the new file is
+    // opened anew.
+    if (error == 0 && copied != platform::kNoHandle && old != platform::kNoHandle) {
+        copy.Take(copied);
+        copy.ToEnd();
+        error = copy.TakeError();
+        if (error == 0) error = CatchUp(old, taken, copy);
+        copied = copy.Release();
+    }
+    if (old != platform::kNoHandle) platform::FileClose(old);
+    if (error == 0 && copied != platform::kNoHandle) return file.Reset(copied);
+    if (copied != platform::kNoHandle) platform::FileClose(copied);
+    HeldFile reopened;
+    if (error == 0) error = OpenFile(Place(folder, file.Name()), platform::Access::ReadWrite, reopened);
+    if (error != 0) StopRunNaming(text::kUnableToWrite, shown);
+    file.Reset(reopened.Release());
+}
+
+// The second step: the lines the file holds, as views into `read`; the file
+// rewritten without its repeats when it has any and was read whole.
+std::unordered_set<std::string_view> RewriteWithoutRepeats(HeldFile& file, const RequestFileLines& read,
                                                            std::string_view shown) {
     std::unordered_set<std::string_view> held;
     // Room for the lines at once, up to a million: a file of one line many
@@ -116,36 +168,61 @@ std::unordered_set<std::string_view> RewriteWithoutRepeats(platform::Path file, 
     }
     // A file without repeats stays as it is, its owner, rights and links
     // with it; so does one that could not be read whole.
-    if (!repeats || !read.Whole) return held;
+    if (repeats && read.Whole) ReplaceWithCopy(file, content, read.Taken, shown);
+    return held;
+}
 
-    // The cleaned lines go beside the file first and then take its place in
-    // one step, so that a failure half-way never costs the old lines.
-    TextWriter copy;
-    copy.CreateTemporaryBeside(file);
-    const bool made = copy.IsOpen();
-    copy.Write(content);
-    if (made) copy.Close();
-    if (copy.TakeError() == 0) {
-        PutInPlace(copy.Where(), file);
-        if (TakeIoError() == 0) return held;
+// Opens the request file for adding, after the repeat-cleaning when CHECKDUPES
+// asks for it, or creates it when it is missing (`made`); the request lines it
+// holds already. A request file that is there but cannot be opened is
+// reported, never emptied.
+std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, const RequestJob& job,
+                                                TextWriter& request, bool& made) {
+    const Place place = target.File(".req");
+    std::unordered_set<std::string> present;
+    HeldFile file;
+    int error = OpenFile(place, platform::Access::ReadWrite, file);
+    if (error == 0) {
+        if (job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
+        request.Take(file.Release());
+        request.ToEnd();
+        error = request.TakeError();
+    } else if (platform::MeansMissing(error)) {
+        platform::Handle handle = platform::kNoHandle;
+        error = MakeFile(place, platform::Access::ReadWrite, handle);
+        if (error == 0) request.Take(handle);
+        made = error == 0;
     }
-    if (made) RemoveFile(copy.Where());
-    TakeIoError();
-    StopRunNaming(text::kUnableToWrite, shown);
+    if (error != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
+    return present;
 }
 
 }  // namespace
 
-std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target, const std::vector<std::string>& wanted) {
-    // A request file that is a link the sysop made is cleaned where it leads,
-    // and the link stays.
-    const platform::Path requestFile = target.InOutbound(target.RequestFile);
-    std::string real;
-    const platform::Path file = platform::FollowLink(requestFile, real) ? platform::Path(real) : requestFile;
-    RemoveLeftoverCopies(file);
+std::string CopyNameOf(std::string_view file) {
+    std::string copy(file);
+    if (!copy.empty()) copy.back() = copy.back() == '~' ? '_' : '~';
+    return copy;
+}
+
+bool IsOldCopyOf(std::string_view name, std::string_view file) {
+    const std::string_view stem = StemOf(file);
+    constexpr std::string_view kEnd = ".tmp";
+    if (name.size() < stem.size() + 1 + kEnd.size() || !SameLetters(name.substr(0, stem.size()), stem) ||
+        name[stem.size()] != '.' || !SameLetters(name.substr(name.size() - kEnd.size()), kEnd))
+        return false;
+    const std::string_view numbers = name.substr(stem.size() + 1, name.size() - stem.size() - 1 - kEnd.size());
+    const std::size_t dash = numbers.find('-');
+    return dash == std::string_view::npos ? AllDigits(numbers)
+                                          : AllDigits(numbers.substr(0, dash)) && AllDigits(numbers.substr(dash + 1));
+}
+
+std::unordered_set<std::string> CleanRequestFile(HeldFile& file, std::string_view shown,
+                                                 const std::vector<std::string>& wanted) {
+    if (!file.Followed()) RemoveOldCopies(file.Folder(), file.Name());
     try {
-        const RequestFileLines read = ReadRequestFile(file, target.RequestFile);
-        const std::unordered_set<std::string_view> held = RewriteWithoutRepeats(file, read, target.RequestFile);
+        const RequestFileLines read = ReadRequestFile(file.Handle(), shown);
+        const std::unordered_set<std::string_view> held = RewriteWithoutRepeats(file, read, shown);
         std::unordered_set<std::string> present;
         for (const std::string& line : wanted)
             if (held.count(line) != 0) present.insert(line);
@@ -154,24 +231,43 @@ std::unordered_set<std::string> CleanRequestFile(const OutboundTarget& target, c
         // What was read is given back on the way here.
     }
     TakeIoError();
-    StopRunNaming(text::kNoMemoryFor, target.RequestFile);
+    StopRunNaming(text::kNoMemoryFor, shown);
 }
 
 void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const RequestJob& job) {
     // Held until the request file is closed, and given back at any stop.
     const BusyFlag flag(target, node);
-    TextWriter request(target.InOutbound(target.RequestFile));
-    const std::unordered_set<std::string> present = OpenRequestFile(target, job, request);
-    // Only a request file open for the requests gets its flow file: the
-    // mailer would call for nothing.
-    if (job.CreateClo) TouchFlowFile(target.InOutbound(target.FlowFile));
+    TextWriter request;
+    bool made = false;
+    const std::unordered_set<std::string> present = OpenRequestFile(target, job, request, made);
     const std::string address = PrintedForm(node);
+    // The mailer is called only for a request file that holds a request.
+    bool flowFile = !job.CreateClo;
+    bool written = false;
     for (const std::string& wanted : job.Lines) {
-        if (present.count(wanted) != 0)
+        if (present.count(wanted) != 0) {
             job.Console.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
-        else
-            WriteRequestLine(wanted, address, request, job);
+            continue;
+        }
+        // The line in the request file, then its log line and its console
+        // line: the log and the console show only what the file holds.
+        request.WriteLine(wanted);
+        if (request.TakeError() != 0) {
+            // A request file this run made, with no line in it, is no request.
+            if (made && !written) {
+                request.Close();
+                [[maybe_unused]] const int removed = RemoveFile(target.File(".req"));
+            }
+            StopRunNaming(text::kUnableToWrite, target.RequestFile);
+        }
+        written = true;
+        if (!flowFile) TouchFlowFile(target.File(".clo"));
+        flowFile = true;
+        WriteLogLine(job.Log, wanted, address);
+        job.Console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
     }
+    // Every request was there already: the file holds them, the mailer calls.
+    if (!flowFile && !present.empty()) TouchFlowFile(target.File(".clo"));
     request.Close();
-    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, request.Name());
+    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }

@@ -1,24 +1,53 @@
 // Opening, writing and closing the activity log.
 #include "runtime/activity_log.hpp"
 
+#include "runtime/file_system.hpp"
 #include "runtime/text_helpers.hpp"
+
+namespace {
+
+// Opens the log at `place`: an existing one for adding at its end, else a
+// new one. Other runs may write to it at the same time: each line goes to its
+// end as it is then.
+int OpenLogFile(const Place& place, TextWriter& file, bool again = true) {
+    HeldFile existing;
+    int error = OpenFile(place, platform::Access::Append, existing);
+    if (error == 0) {
+        file.Take(existing.Release(), Writers::Many);
+        file.ToEnd();
+        return file.TakeError();
+    }
+    if (!platform::MeansMissing(error)) return error;
+    platform::Handle made = platform::kNoHandle;
+    error = MakeFile(place, platform::Access::Append, made);
+    // Another run made it in the meantime.
+    if (platform::MeansAlreadyExists(error) && again) return OpenLogFile(place, file, false);
+    if (error == 0) file.Take(made, Writers::Many);
+    return error;
+}
+
+}  // namespace
 
 void OpenLog(ActivityLog& log, std::string_view name) {
     CloseLog(log);
-    // Its folder is the sysop's choice; its own name there may be shared
-    // with others (a log kept in the outbound).
-    log.File.Bind({name, platform::Path(name).NameAt()});
-    // A log that is there but cannot be opened is left as it is, not emptied.
-    // Other runs may write to it at the same time: each line goes to its end.
-    if (FileExists(log.File.Where())) {
-        log.File.OpenAppend(Writers::Many);
-    } else {
-        log.File.CreateNew(Writers::Many);
-        // Another run made it in the meantime.
-        if (platform::MeansAlreadyExists(log.File.TakeError())) log.File.OpenAppend(Writers::Many);
-    }
-    log.Enabled = log.File.TakeError() == 0;
+    log.Name = std::string(name);
     log.Date = platform::LocalDate();
+    if (name.empty()) {
+        // The empty name is standard output.
+        log.File.OpenStandardOutput();
+        log.Enabled = true;
+        return;
+    }
+    // Its folder is the sysop's choice; its own name there may be shared
+    // with others (a log kept in the outbound). A log that is there but
+    // cannot be opened is left as it is, not emptied.
+    const std::size_t nameAt = name.find_last_of("\\/") + 1;
+    HeldFolder folder;
+    int error = folder.Open(nameAt == 0 ? std::string_view(".") : name.substr(0, nameAt));
+    if (error == 0) error = OpenLogFile(Place(folder, std::string(name.substr(nameAt))), log.File);
+    log.Enabled = error == 0;
+    if (!log.Enabled && log.File.IsOpen()) log.File.Close();
+    log.File.TakeError();
 }
 
 void WriteLogLine(ActivityLog& log, std::string_view request, std::string_view address) {

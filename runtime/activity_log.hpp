@@ -11,6 +11,7 @@
 
 struct ActivityLog {
     bool Enabled = false;  // a LOG line was taken and its file could be opened
+    std::string Name;      // as the last LOG line gave it; empty: standard output
     TextWriter File;
     platform::Date Date{};  // read once, when the LOG line is taken
 };

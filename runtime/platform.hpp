@@ -1,7 +1,6 @@
 // The operating-system operations the runtime needs, and nothing more.
 // Implemented once in runtime/posix/ and once in runtime/win32/ (kernel32 only).
-// Every operation that can fail returns 0 or the system's error code; the
-// runtime turns that code into the pending I/O error.
+// Every operation that can fail returns 0 or the system's error code.
 #pragma once
 
 #include <cstddef>
@@ -26,28 +25,25 @@ struct Time {
     std::int32_t Hour, Minute, Second;
 };
 
-// A path in the program's own form ("\" separators), and where in it the
-// part begins that others may add names to: the outbound below OUTBOUND,
-// which the mailer's group shares, and the log's own name below its folder.
-// Every component that begins at or after `Shared` is checked: a symbolic
-// link there is followed only when its owner is the process's user, root or
-// the owner of the folder that holds it, and the last one is used only when
-// it is a regular file (a FIFO is not waited on, a device not read). Either
-// failing is a file that cannot be opened. The part before `Shared` is the
-// sysop's own choice and is followed as given; lists and the configuration
-// have no checked part.
-struct Path {
-    static constexpr std::size_t kNothingShared = std::string_view::npos;
+// What an entry of a held folder is, taken as it is: a symbolic link (on
+// Windows a symbolic link or a junction) is the link itself, not where it
+// leads.
+enum class Kind { File, Folder, Link, Other };
+// Whose an entry is: the run's own user; the system's (root; on Windows the
+// Administrators group or SYSTEM); anyone else's.
+enum class Owner { Run, System, Other };
+struct Facts {
+    Kind What = Kind::Other;
+    Owner Whose = Owner::Other;
+    std::uint32_t Names = 1;  // how many names (hard links) the file has
+};
 
-    Path(std::string_view name, std::size_t sharedFrom = kNothingShared) : Text(name), Shared(sharedFrom) {}  // NOLINT
-    Path(const std::string& name, std::size_t sharedFrom = kNothingShared) : Path(std::string_view(name), sharedFrom) {}  // NOLINT
-    Path(const char* name) : Path(std::string_view(name)) {}  // NOLINT
-
-    std::string_view Text;
-    std::size_t Shared;
-
-    // Where the last component begins: after the last separator, else at 0.
-    std::size_t NameAt() const { return Text.find_last_of("\\/") + 1; }
+// What an entry of a held folder is opened for.
+struct Want {
+    bool Folder = false;            // a folder, else a file
+    Access Mode = Access::ReadWrite;  // a file's access
+    bool Make = false;              // a file: made new, never one that is there; a folder: made when missing
+    bool Exact = false;             // the name as the file system spells it (a link's target), not in the program's form
 };
 
 // Whose text a console write carries. The program's own texts are CP866
@@ -70,36 +66,54 @@ namespace TOLVEX_PLATFORM {
 
 using namespace ::platform;
 
-// Paths arrive in the program's own form ("\" separators).
-int FileOpen(Path path, Access access, Handle& handle);  // must exist; never a directory
-// Creates a file that must not exist yet, for ReadWrite or Append.
-int FileCreateNew(Path path, Access access, Handle& handle);
-bool MeansAlreadyExists(int error);  // the error of creating what exists already
+// Paths arrive in the program's own form ("\\" separators). The sysop's own
+// files (the configuration, lists) are opened by path, as the system finds
+// them; an existing file, never a folder.
+int FileOpen(std::string_view path, Access access, Handle& handle);
+bool MeansAlreadyExists(int error);  // the error of making what is there already
+bool MeansMissing(int error);        // the error of opening what is not there
+int Refused();                       // the error of a name that may not be used so
 int FileRead(Handle handle, char* buffer, int size, int& got);
 int FileWrite(Handle handle, const char* data, int size);  // all of it, or an error
 int FileSeek(Handle handle, std::int64_t position);
 int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
-int FileSetEnd(Handle handle);                       // the file ends at the current position
-int FileClose(Handle handle);
-int FileDelete(Path path);
-// Where the path leads when its last component is a symbolic link that may
-// be followed: a full path the other operations take. False for anything
-// else (no link, a link that may not be followed, a system without links).
-bool FollowLink(Path path, std::string& target);
-// Puts `from` in the place of the existing regular file `to`, in the same
-// folder, in one step. `from` first takes the permissions, and where allowed
-// the owner and group, of `to`, as far as the file system keeps them, and
-// reaches the disk: a power cut leaves the old file or the new one.
-int FileReplace(Path from, Path to);
-// The names in a folder, "." and ".." left out.
-int ListFolder(Path folder, std::vector<std::string>& names);
+// The file ends at the current position; a handle that only appends may cut too.
+int FileSetEnd(Handle handle);
+int FileClose(Handle handle);  // a file's or a held folder's
+// The file's owner, group and permissions become those of `model`'s, as far
+// as the process may give them away and the file system keeps them.
+int FileTakeOwner(Handle file, Handle model);
+
+// Folders the run holds open. Below the folder a path names, every name is
+// reached through the folder that holds it, never looked up again from the
+// root: what others rename or plant meanwhile cannot steer the run elsewhere.
+//
+// A folder by its path, as the system finds it (the sysop's own part: OUTBOUND,
+// the log's folder, where a followed link leads); relative to `base` when the
+// path is relative and a base is given, else to the current folder.
+int FolderOpen(std::string_view path, Handle& folder, Handle base = kNoHandle);
+// An entry of a held folder, as it is: a link is opened as the link itself
+// (Facts::What is Kind::Link), anything else as `want` asks; a file without
+// waiting (a FIFO is not waited on). Where the run is root, what it makes is
+// given to the owner and group of the folder; what it makes in a folder its
+// group may write to is the group's to write too.
+int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts);
+// Where a link that EntryOpen opened leads, as its owner wrote it: relative to
+// the link's folder, or a full path.
+int LinkTarget(Handle link, std::string& target);
+int EntryRemove(Handle folder, std::string_view name);
+// Puts the file `from`, open as `copy`, in the place of the file `to` of the
+// same held folder in one step, after it reached the disk: a power cut leaves
+// the old file or the new one. Afterwards `copy` is the file under the name
+// `to` and `old` (the file that was there, when open) can still be read,
+// where the system lets them stay open; where it does not (Windows), both
+// are closed and set to kNoHandle.
+int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old);
+// The names in a held folder, "." and ".." left out.
+int ListFolder(Handle folder, std::vector<std::string>& names);
 
 Handle StandardInputHandle();
 Handle StandardOutputHandle();
-
-std::string CurrentFolder();
-int ChangeFolder(std::string_view path);
-int MakeFolder(Path path);
 
 Date LocalDate();
 Time LocalTime();

@@ -3,10 +3,7 @@
 
 #include <string>
 
-#include "runtime/errors.hpp"
-#include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/text_reader.hpp"
 
 BoundedString UpperCase(BoundedString s) {
     std::string upper(s.View());
@@ -19,11 +16,6 @@ BoundedString StripSpaces(BoundedString s) {
     for (char c : s.View())
         if (c != ' ') kept.push_back(c);
     return BoundedString(kept);
-}
-
-bool FileExists(platform::Path name, platform::Access access) {
-    ProbeOpenClose(name, access);
-    return TakeIoError() == 0 && !name.Text.empty();
 }
 
 BoundedString NormalizeLine(BoundedString s) {

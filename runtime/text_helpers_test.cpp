@@ -1,15 +1,11 @@
-// The text helpers: letter case, spaces, line normalisation, the file probe,
-// hexadecimal and zero-padded numbers.
+// The text helpers: letter case, spaces, line normalisation, hexadecimal and
+// zero-padded numbers.
 #include "runtime/text_helpers.hpp"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <string>
 
-#include "runtime/errors.hpp"
-#include "support/process.hpp"
-#include "support/scratch.hpp"
 
 TEST(TextHelpers, UpperCaseKnowsOnlyAsciiLetters) {
     EXPECT_EQ(UpperCase("log c:\\fido\\log.txt").View(), "LOG C:\\FIDO\\LOG.TXT");
@@ -47,31 +43,4 @@ TEST(TextHelpers, ZeroPad) {
     for (const Case& c : {Case{5, 2, "05"}, Case{0, 2, "00"}, Case{59, 2, "59"}, Case{123, 2, "123"},
                           Case{7, 0, "7"}, Case{0, 0, "0"}, Case{7, 4, "0007"}})
         EXPECT_EQ(ZeroPad(c.value, c.width).View(), c.text) << c.value << " " << c.width;
-}
-
-TEST(TextHelpers, FileExistsWantsAWritableFile) {
-    ScratchDir dir;
-    dir.Write("node.req", "x");
-    dir.MakeDir("out");
-    TakeIoError();
-    EXPECT_TRUE(FileExists(dir.At("node.req")));
-    for (const std::string& name : {dir.At("missing.req"), dir.At("out"), std::string()}) {
-        EXPECT_FALSE(FileExists(name)) << "'" << name << "'";
-        EXPECT_FALSE(IoErrorPending());
-    }
-    // An error left by an earlier operation is fetched by the probe.
-    SetIoError(5);
-    EXPECT_FALSE(FileExists(dir.At("node.req")));
-    EXPECT_FALSE(IoErrorPending());
-}
-
-// Root may write anything, so the probes run as nobody.
-TEST(TextHelpers, FileExistsReadOnlyFile) {
-    ScratchDir dir;
-    dir.Write("list.txt", "x");
-    const std::string name = dir.At("list.txt");
-    ASSERT_EQ(chmod(name.c_str(), 0444), 0);
-    TakeIoError();
-    EXPECT_TRUE(AsUser({}, [&] { return !FileExists(name) && !IoErrorPending(); })) << "a read-only file counts as absent";
-    EXPECT_TRUE(AsUser({}, [&] { return FileExists(name, platform::Access::Read); })) << "but it can be read";
 }

@@ -23,7 +23,7 @@ std::size_t CutCharacterAtEnd(std::string_view text) {
 }  // namespace
 
 TextReader::~TextReader() {
-    if (open_ && !name_.empty()) platform::FileClose(handle_);
+    if (open_ && !borrowed_ && !name_.empty()) platform::FileClose(handle_);
 }
 
 void TextReader::Open() {
@@ -31,16 +31,17 @@ void TextReader::Open() {
     input_.clear();
     inputUsed_ = next_ = 0;
     skipLineFeed_ = inputEnded_ = fromUtf8_ = lineLost_ = false;
+    taken_ = 0;
     platform::Handle handle = platform::StandardInputHandle();
     if (!name_.empty())
-        if (const int error = platform::FileOpen({name_, shared_}, platform::Access::Read, handle)) return SetIoError(error);
+        if (const int error = platform::FileOpen(name_, platform::Access::Read, handle)) return SetIoError(error);
     handle_ = handle;
     open_ = true;
 }
 
 bool TextReader::Close() {
     const bool complete = TakeIoError() == 0 && open_;
-    if (open_ && !name_.empty()) platform::FileClose(handle_);
+    if (open_ && !borrowed_ && !name_.empty()) platform::FileClose(handle_);
     open_ = false;
     handle_ = platform::kNoHandle;
     TakeIoError();
@@ -48,7 +49,7 @@ bool TextReader::Close() {
 }
 
 std::int64_t TextReader::Size() {
-    if (IoErrorPending() || !open_ || name_.empty() || next_ != 0 || inputUsed_ != 0) return -1;
+    if (IoErrorPending() || !open_ || (name_.empty() && !borrowed_) || next_ != 0 || inputUsed_ != 0) return -1;
     std::int64_t size = 0;
     if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error), -1;
     if (const int error = platform::FileSeek(handle_, 0)) return SetIoError(error), -1;
@@ -69,10 +70,11 @@ int TextReader::Peek() {
             // A disk file's end stays its end for this reading; a console may
             // give more after an end of input, so it is asked again.
             if (got == 0) {
-                inputEnded_ = !name_.empty();
+                inputEnded_ = !name_.empty() || borrowed_;
                 return -1;
             }
             inputUsed_ = got;
+            taken_ += got;
         }
         const char c = input_[static_cast<std::size_t>(next_)];
         if (skipLineFeed_) {
@@ -110,6 +112,7 @@ TextReader::Encoding TextReader::TakeByteOrderMark() {
         }
         if (got == 0) break;
         inputUsed_ += got;
+        taken_ += got;
     }
     const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
     if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;

@@ -15,8 +15,10 @@ class TextReader {
 public:
     static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
-    // The empty name is standard input.
-    explicit TextReader(platform::Path name = std::string_view()) : name_(name.Text), shared_(name.Shared) {}
+    // A file of the sysop's by its path; the empty name is standard input.
+    explicit TextReader(std::string_view name = {}) : name_(name) {}
+    // A file open already, read from where it stands; the reader never closes it.
+    explicit TextReader(platform::Handle open) : handle_(open), open_(true), borrowed_(true) {}
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
     ~TextReader();  // lets the handle go
@@ -43,6 +45,8 @@ public:
     // Right after Open: the size of the file; -1 where none can be told
     // (standard input, a pipe).
     std::int64_t Size();
+    // How many bytes the reading has taken from the file.
+    std::int64_t Taken() const { return taken_; }
     bool AtEnd();
     // At a ^Z: whether anything but more ^Z follows it. Reads past it.
     bool TextAfterEndMark();
@@ -52,9 +56,9 @@ private:
     void ReadLineUpTo(std::size_t limit, std::string& line);
 
     std::string name_;
-    std::size_t shared_;
-    bool open_ = false;
     platform::Handle handle_ = platform::kNoHandle;
+    bool open_ = false;
+    bool borrowed_ = false;       // opened by another, who closes it
     bool skipLineFeed_ = false;   // a LF right after a CR belongs to that line end
     bool fromUtf8_ = false;       // the text began with a UTF-8 mark
     bool lineLost_ = false;
@@ -62,4 +66,5 @@ private:
     int inputUsed_ = 0;           // bytes in it
     int next_ = 0;                // the next byte to read
     bool inputEnded_ = false;     // a disk file read to its end
+    std::int64_t taken_ = 0;      // bytes read from the file
 };

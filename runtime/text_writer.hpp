@@ -1,5 +1,6 @@
 // Writing text: whole lines, each in one write that reaches the file whole or
-// not at all. A writer keeps its own error: a failed open or write leaves it
+// not at all. A writer writes a file opened for it (through a held folder)
+// or standard output. It keeps its own error: a failed write leaves it
 // pending in that writer, whose later writes then do nothing until TakeError
 // fetches it; no other file is held up by it.
 #pragma once
@@ -14,32 +15,25 @@
 // request file, guarded by its busy flag), or other runs too (the log).
 enum class Writers { One, Many };
 
-// Whether a name is one CreateTemporaryBeside gives a copy of `file` (a name
-// without folder): its stem (up to the first "."), "." and the process id,
-// "-" and a number when that was taken, and ".tmp", in any letter case.
-bool IsTemporaryCopyOf(std::string_view name, std::string_view file);
-
 class TextWriter {
 public:
-    // The empty name is standard output.
-    explicit TextWriter(platform::Path name = std::string_view()) { Bind(name); }
+    TextWriter() = default;
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
     ~TextWriter();  // lets the handle go
 
-    void Bind(platform::Path name);  // a writer that is open is closed first
-    const std::string& Name() const { return name_; }
-    platform::Path Where() const { return {name_, shared_}; }  // the name, and where others may plant names in it
     bool IsOpen() const { return open_; }
 
-    void OpenStandardOutput();  // the process's standard output, which the name does not matter to
-    // Created, and only if it does not exist yet; never empties one.
-    void CreateNew(Writers writers = Writers::One);
-    // An existing file, written at its end; ^Z bytes that end it are cut away.
-    void OpenAppend(Writers writers = Writers::One);
-    // A new file beside `path`, under a name of this process's own
-    // (IsTemporaryCopyOf); Name() tells which.
-    void CreateTemporaryBeside(platform::Path path);
+    void OpenStandardOutput();  // the process's standard output, which the writer never closes
+    // An open file, now this writer's to write and close: written from where
+    // it stands (a new file: its start).
+    void Take(platform::Handle handle, Writers writers = Writers::One);
+    // Writing goes on at the end of the file: ^Z bytes that end it are cut
+    // away, and text that does not end in a line end gets one before the
+    // first new line.
+    void ToEnd();
+    // The handle, no longer the writer's: what was written stays.
+    platform::Handle Release();
     void Close();
 
     // One write each, passed on at once. A file that this run alone writes
@@ -58,18 +52,15 @@ public:
     void MarkAsConsole() { console_ = true; }
 
 private:
-    void Opened(int error, platform::Handle handle, bool cutBack);
-    void CutEndMarks(Writers writers);
     void Put(std::string_view bytes, platform::TextOrigin origin);
     void Fail(int error);
 
-    std::string name_;
-    std::size_t shared_ = platform::Path::kNothingShared;
     bool open_ = false;
+    bool standard_ = false;  // the process's standard output: shown by its origin, never closed
     platform::Handle handle_ = platform::kNoHandle;
+    Writers writers_ = Writers::One;
     int error_ = 0;
     bool console_ = false;
-    bool cutBack_ = false;       // a failed write is cut off again
-    std::int64_t end_ = 0;       // where the whole writes end, while cutBack_
+    std::int64_t end_ = 0;       // where the whole writes end, for a file this run alone writes
     bool lineEndFirst_ = false;  // appended text must begin on a line of its own
 };

@@ -11,6 +11,7 @@
 
 #include "runtime/errors.hpp"
 #include "support/scratch.hpp"
+#include "support/writing.hpp"
 
 namespace {
 
@@ -19,8 +20,9 @@ protected:
     // Appends the lines to a file holding `bytes` and returns what is on disk.
     std::string Append(std::string_view bytes, std::vector<std::string> lines) {
         dir.Write("out.req", bytes);
-        TextWriter file(dir.At("out.req"));
-        file.OpenAppend();
+        TextWriter file;
+        EXPECT_TRUE(WriteInto(file, dir.At("out.req")));
+        file.ToEnd();
         for (const std::string& line : lines) file.WriteLine(line);
         file.Close();
         EXPECT_EQ(file.TakeError(), 0);
@@ -54,19 +56,15 @@ TEST_F(TextWriterTest, AppendStartsOnANewLine) {
     EXPECT_EQ(Append("abc\r", {"new"}), "abc\rnew\r\n");
     EXPECT_EQ(Append("abc\n", {"new"}), "abc\nnew\r\n");
     EXPECT_EQ(Append("", {"new"}), "new\r\n");
-
-    TextWriter missing(dir.At("missing.req"));
-    missing.OpenAppend();
-    EXPECT_NE(missing.TakeError(), 0);
-    EXPECT_FALSE(dir.Exists("missing.req"));
 }
 
 // A file size limit makes the system take part of a write, as a disk that
 // fills up does; the part is cut off again.
 TEST_F(TextWriterTest, EachWriteReachesTheFileWholeOrNotAtAll) {
     dir.Write("out.req", "old.zip\r\n");
-    TextWriter file(dir.At("out.req"));
-    file.OpenAppend();
+    TextWriter file;
+    ASSERT_TRUE(WriteInto(file, dir.At("out.req")));
+    file.ToEnd();
     file.WriteLine("a.zip");
     EXPECT_EQ(DiskSize("out.req"), 16);  // at once, not at the close
 
@@ -93,10 +91,8 @@ TEST_F(TextWriterTest, EachWriteReachesTheFileWholeOrNotAtAll) {
 TEST_F(TextWriterTest, AnErrorSilencesOnlyItsOwnWriterUntilTaken) {
     dir.Write("a.txt", "");
     dir.Write("b.txt", "");
-    TextWriter a(dir.At("a.txt")), b(dir.At("b.txt")), missing(dir.At("missing/x.txt"));
-    a.OpenAppend();
-    b.OpenAppend();
-    missing.CreateNew();
+    TextWriter a, b, missing;
+    ASSERT_TRUE(WriteInto(a, dir.At("a.txt")) && WriteInto(b, dir.At("b.txt")));
     SetIoError(5);
     missing.WriteLine("lost");
     a.WriteLine("a1");

@@ -1,13 +1,13 @@
-// Finding the program's paths on a POSIX file system, each folder once a run.
+// Finding the program's names on a POSIX file system, each folder once a run.
 #include "runtime/posix/path_map.hpp"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <map>
-#include <vector>
 
 namespace path_map {
 namespace {
@@ -17,9 +17,13 @@ struct Folder {
     std::vector<std::string> Entries;  // every entry but "." and ".." known to be there
 };
 
-// What the run knows of each folder, by its mapped path.
-std::map<std::string, Folder>& Cache() {
+// What the run knows of each folder it finds by path, and of each it holds.
+std::map<std::string, Folder>& ByPath() {
     static std::map<std::string, Folder> folders;
+    return folders;
+}
+std::map<int, Folder>& Held() {
+    static std::map<int, Folder> folders;
     return folders;
 }
 
@@ -30,28 +34,14 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string Lower(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) c = LowerChar(c);
-    return lower;
-}
-
 std::string Join(const std::string& folder, std::string_view name) {
     if (folder.empty()) return std::string(name);
     if (folder.back() == '/') return folder + std::string(name);
     return folder + "/" + std::string(name);
 }
 
-bool Exists(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0;
-}
-
-std::string NameOf(const std::string& mapped) { return mapped.substr(mapped.rfind('/') + 1); }
-
-// The entries of a folder that can be read; false when it cannot.
-bool List(const std::string& folder, std::vector<std::string>& entries) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+// The entries of an open directory stream, which is closed.
+bool Read(DIR* dir, std::vector<std::string>& entries) {
     if (dir == nullptr) return false;
     while (const dirent* entry = readdir(dir)) {
         const std::string_view name(entry->d_name);
@@ -78,25 +68,26 @@ bool Knows(const Folder& known, const std::string& name) {
     return std::find(known.Entries.begin(), known.Entries.end(), name) != known.Entries.end();
 }
 
-// The entry of `folder` that stands for `name`, or "" for none. A folder of
-// a path (`fresh` false) is taken from what is known of its folder; a last
-// component is looked for anew unless its folder was listed. Found in one of
-// its two likely spellings, a name costs one or two probes; only a name in
-// neither has the folder read.
-std::string Lookup(const std::string& folder, std::string_view name, bool fresh) {
+// The entry of a folder that stands for `name`, or "" for none: from what is
+// known of the folder unless `fresh`, else looked for anew unless the folder
+// was listed. Found in one of its two likely spellings, a name costs one or
+// two probes (`exists`); only a name in neither has the folder read (`list`).
+template <typename Exists, typename List>
+std::string Lookup(Folder& known, std::string_view name, bool fresh, Exists exists, List list) {
     if (name == "." || name == "..") return std::string(name);
-    Folder& known = Cache()[folder];
     const std::string lower = Lower(name);
     if (!known.Listed) {
         if (!fresh && Knows(known, lower)) return lower;
         if (!fresh && Knows(known, std::string(name))) return std::string(name);
-        for (const std::string& spelling : {lower, std::string(name)})
-            if (Exists(Join(folder, spelling))) {
+        std::vector<std::string> spellings{lower};
+        if (name != lower) spellings.emplace_back(name);
+        for (const std::string& spelling : spellings)
+            if (exists(spelling)) {
                 if (!Knows(known, spelling)) known.Entries.push_back(spelling);
                 return spelling;
             }
         std::vector<std::string> all;
-        if (!List(folder, all)) return {};
+        if (!list(all)) return {};
         known = Folder{true, std::move(all)};
     }
     return Pick(known.Entries, name);
@@ -106,10 +97,10 @@ std::string Lookup(const std::string& folder, std::string_view name, bool fresh)
 
 char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-std::string FolderOf(const std::string& mapped) {
-    const std::size_t slash = mapped.rfind('/');
-    if (slash == std::string::npos) return {};
-    return slash == 0 ? "/" : mapped.substr(0, slash);
+std::string Lower(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = LowerChar(c);
+    return lower;
 }
 
 std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
@@ -121,7 +112,14 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
         const std::string_view name = path.substr(start, end - start);
         const bool last = end == path.size();
         if (!name.empty()) {
-            std::string entry = Lookup(mapped, name, last);
+            const auto exists = [&](const std::string& spelling) {
+                struct stat info {};
+                return lstat(Join(mapped, spelling).c_str(), &info) == 0;
+            };
+            const auto list = [&](std::vector<std::string>& all) {
+                return Read(opendir(mapped.empty() ? "." : mapped.c_str()), all);
+            };
+            std::string entry = Lookup(ByPath()[mapped], name, last, exists, list);
             if (last && found != nullptr) *found = !entry.empty();
             if (entry.empty()) entry = last && purpose == Purpose::Create ? Lower(name) : std::string(name);
             mapped = Join(mapped, entry);
@@ -131,35 +129,44 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
     return mapped;
 }
 
-std::size_t MappedOffset(std::string_view path, std::size_t from, const std::string& mapped) {
-    if (from >= path.size()) return std::string::npos;
-    // The components of `path` that begin before `from`, skipped in `mapped` one by one.
-    std::size_t before = 0;
-    for (std::size_t at = 0; at < from;) {
-        const std::size_t end = std::min(path.find_first_of("\\/", at), path.size());
-        if (end > at) ++before;
-        at = end + 1;
-    }
-    std::size_t at = mapped.starts_with('/') ? 1 : 0;
-    for (; before > 0 && at < mapped.size(); --before) {
-        const std::size_t slash = mapped.find('/', at);
-        if (slash == std::string::npos) return std::string::npos;
-        at = slash + 1;
-    }
-    return at < mapped.size() ? at : std::string::npos;
+std::string FindIn(int folder, std::string_view name) {
+    const auto exists = [&](const std::string& spelling) {
+        struct stat info {};
+        return fstatat(folder, spelling.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    const auto list = [&](std::vector<std::string>& all) {
+        const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        DIR* dir = fdopendir(fd);
+        if (dir == nullptr) close(fd);
+        return Read(dir, all);
+    };
+    return Lookup(Held()[folder], name, true, exists, list);
 }
 
-int Record(int error, const std::string& mapped, Change change) {
-    if (error != 0 && !(error == EEXIST && change != Change::Removed)) return error;
-    const std::string name = NameOf(mapped);
-    std::vector<std::string>& entries = Cache()[FolderOf(mapped)].Entries;
-    std::erase(entries, name);
-    if (change != Change::Removed) entries.push_back(name);
-    if (change == Change::MadeFolder && error == 0)
-        Cache()[mapped] = Folder{true, {}};
-    else
-        Cache().erase(mapped);
-    return error;
+bool ListIn(int folder, std::vector<std::string>& names) {
+    Folder& known = Held()[folder];
+    if (!known.Listed) {
+        const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return false;
+        DIR* dir = fdopendir(fd);
+        if (dir == nullptr) close(fd);
+        std::vector<std::string> all;
+        if (!Read(dir, all)) return false;
+        known = Folder{true, std::move(all)};
+    }
+    names.insert(names.end(), known.Entries.begin(), known.Entries.end());
+    return true;
 }
+
+void RecordIn(int folder, const std::string& name, Change change) {
+    std::vector<std::string>& entries = Held()[folder].Entries;
+    std::erase(entries, name);
+    if (change == Change::Made) entries.push_back(name);
+}
+
+void KnownEmpty(int folder) { Held()[folder] = Folder{true, {}}; }
+
+void Forget(int folder) { Held().erase(folder); }
 
 }  // namespace path_map

@@ -48,45 +48,32 @@ TEST_P(PathMapSpellings, FindEachComponentByTheRuleOfItsSpellings) {
 
 INSTANTIATE_TEST_SUITE_P(FolderRead, PathMapSpellings, ::testing::Bool());
 
-// A folder found missing, or listed, once in a run is not looked at again;
-// what the run itself makes there is found all the same.
-TEST(PathMap, WhatTheRunMakesIsFoundInFoldersItKnows) {
+// In a held folder, a name another program makes after the folder was listed
+// is found once making it anew fails because it is there; what the run makes
+// and removes there is known without looking.
+TEST(PathMap, NamesInAHeldFolder) {
     const ScratchDir dir;
-    const std::string d = dir.Path();
-    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/OUT/11F80024.REQ");
-    const std::string out = MapPath(d + "/OUT", Purpose::Create);
-    ASSERT_EQ(path_map::Record(mkdir(out.c_str(), 0777), out, path_map::Change::MadeFolder), 0);
-    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Create), d + "/out/11f80024.req");
-    dir.Write("out/11f80024.req", "");
-    path_map::Record(0, d + "/out/11f80024.req", path_map::Change::MadeFile);
-    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11f80024.req");
-    path_map::Record(0, d + "/out/11f80024.req", path_map::Change::Removed);
-    EXPECT_EQ(MapPath(d + "/OUT/11F80024.REQ", Purpose::Use), d + "/out/11F80024.REQ");
-}
-
-// The part of a path that others may add names to begins at the same
-// component once the path is mapped; empty components go in the mapping.
-TEST(PathMap, TheCheckedPartBeginsAtTheSameComponent) {
-    constexpr std::size_t kNone = std::string::npos;
-    EXPECT_EQ(path_map::MappedOffset("\\FIDO\\OUT\\a.req", 5, "/fido/out/a.req"), 6u);
-    EXPECT_EQ(path_map::MappedOffset("FIDO\\\\OUT/a.req", 4, "fido/out/a.req"), 5u);
-    EXPECT_EQ(path_map::MappedOffset("\\A\\T.LOG", 3, "/a/t.log"), 3u);
-    EXPECT_EQ(path_map::MappedOffset("T.LOG", 0, "t.log"), 0u);
-    EXPECT_EQ(path_map::MappedOffset("\\A\\", 3, "/a"), kNone);
-    EXPECT_EQ(path_map::MappedOffset("\\A\\T.LOG", kNone, "/a/t.log"), kNone);
-}
-
-// A file another run makes after the folder was listed: once creating it
-// anew fails because it is there, it is found.
-TEST(PathMap, AFileMadeMeanwhileIsFoundOnceItIsSeenToExist) {
-    const ScratchDir dir;
-    const std::string log = dir.Path() + "\\T.LOG";
-    EXPECT_EQ(MapPath(log, Purpose::Use), dir.At("T.LOG"));
-    dir.Write("t.log", "");
+    dir.MakeDir("out");
+    platform::Handle out = platform::kNoHandle;
+    ASSERT_EQ(platform::FolderOpen(dir.Path() + "\\OUT", out), 0);
+    const int fd = static_cast<int>(out);
+    EXPECT_EQ(path_map::FindIn(fd, "T.LOG"), "");  // listed now
+    dir.Write("out/t.log", "");
+    EXPECT_EQ(path_map::FindIn(fd, "T.LOG"), "");
+    platform::Want make;
+    make.Mode = platform::Access::Append;
+    make.Make = true;
     platform::Handle handle = platform::kNoHandle;
-    EXPECT_TRUE(platform::MeansAlreadyExists(platform::FileCreateNew(log, platform::Access::Append, handle)));
-    ASSERT_EQ(platform::FileOpen(log, platform::Access::Append, handle), 0);
+    platform::Facts facts;
+    EXPECT_TRUE(platform::MeansAlreadyExists(platform::EntryOpen(out, "T.LOG", make, handle, facts)));
+    EXPECT_EQ(path_map::FindIn(fd, "T.LOG"), "t.log");
+    ASSERT_EQ(platform::EntryRemove(out, "T.LOG"), 0);
+    EXPECT_EQ(path_map::FindIn(fd, "t.log"), "");
+    ASSERT_EQ(platform::EntryOpen(out, "New.Req", make, handle, facts), 0);
     EXPECT_EQ(platform::FileClose(handle), 0);
+    EXPECT_TRUE(dir.Exists("out/new.req"));
+    EXPECT_EQ(path_map::FindIn(fd, "NEW.REQ"), "new.req");
+    EXPECT_EQ(platform::FileClose(out), 0);
 }
 
 }  // namespace

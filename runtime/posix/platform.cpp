@@ -28,153 +28,38 @@
 namespace TOLVEX_PLATFORM {
 namespace {
 
-using path_map::Change;
 using path_map::MapPath;
 using path_map::Purpose;
-using path_map::Record;
 
 int LastError() { return errno != 0 ? errno : EIO; }
 
-// A symbolic link met where others may add names is followed only when its
-// owner is this process's user, root, or the owner of the folder that holds
-// it: a link anyone else planted there would steer the run to a file of their
-// choosing (Linux applies the same rule in sticky folders).
-bool MayFollow(const struct stat& link, int folder) {
-    if (link.st_uid == geteuid() || link.st_uid == 0) return true;
-    struct stat holder {};
-    return fstat(folder, &holder) == 0 && holder.st_uid == link.st_uid;
+Owner OwnerOf(const struct stat& info) {
+    if (info.st_uid == geteuid()) return Owner::Run;
+    return info.st_uid == 0 ? Owner::System : Owner::Other;
 }
 
-// Where the link `name` in `folder` leads; EINVAL when it is no link, EACCES
-// when it may not be followed. The target is read from the very link that was
-// checked, not from whatever bears its name by then.
-int ReadLink(int folder, const std::string& name, bool checked, std::string& target) {
-    const int link = openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
-    if (link < 0) return LastError();
-    struct stat info {};
-    int error = fstat(link, &info) != 0 ? LastError() : 0;
-    if (error == 0 && !S_ISLNK(info.st_mode)) error = EINVAL;
-    if (error == 0 && checked && !MayFollow(info, folder)) error = EACCES;
-    if (error == 0) {
-        target.assign(PATH_MAX, '\0');
-        const ssize_t n = readlinkat(link, "", target.data(), target.size());
-        if (n < 0) error = LastError();
-        target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-    close(link);
-    return error;
+Kind KindOf(const struct stat& info) {
+    if (S_ISREG(info.st_mode)) return Kind::File;
+    if (S_ISDIR(info.st_mode)) return Kind::Folder;
+    return S_ISLNK(info.st_mode) ? Kind::Link : Kind::Other;
 }
 
-// Opens `name` in `folder`. Unchecked, as the system does; checked, a
-// symbolic link is followed only as MayFollow allows, and where it leads is
-// its owner's choice.
-int OpenAt(int folder, const std::string& name, int flags, bool checked, int& fd) {
-    fd = openat(folder, name.c_str(), flags | O_CLOEXEC | (checked ? O_NOFOLLOW : 0), 0666);
-    if (fd >= 0) return 0;
-    const int error = LastError();
-    // A link met with O_NOFOLLOW: ELOOP, or ENOTDIR where a folder was asked for.
-    if (!checked || (error != ELOOP && error != ENOTDIR)) return error;
-    std::string target;
-    const int link = ReadLink(folder, name, true, target);
-    if (link == EINVAL) return error;
-    if (link != 0) return link;
-    fd = openat(folder, target.c_str(), flags | O_CLOEXEC, 0666);
-    return fd < 0 ? LastError() : 0;
-}
-
-// The folder that holds a path's last component, and that component: the part
-// before the checked one as the system follows it, every folder after it
-// opened with OpenAt, checked.
-class Holder {
-public:
-    Holder() = default;
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-    ~Holder() {
-        if (fd_ >= 0) close(fd_);
-    }
-
-    int Open(const std::string& mapped, std::size_t sharedAt) {
-        const std::size_t slash = mapped.rfind('/');
-        const std::size_t nameAt = slash == std::string::npos ? 0 : slash + 1;
-        name_ = mapped.substr(nameAt);
-        checked_ = sharedAt <= nameAt;
-        const std::size_t given = std::min(sharedAt, nameAt);
-        std::string base = mapped.substr(0, given);
-        while (base.size() > 1 && base.back() == '/') base.pop_back();
-        fd_ = open(base.empty() ? "." : base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-        if (fd_ < 0) return LastError();
-        for (std::size_t at = given; at < nameAt;) {
-            const std::size_t end = mapped.find('/', at);
-            const std::string part = mapped.substr(at, end - at);
-            at = end + 1;
-            if (part.empty()) continue;
-            int next = -1;
-            const int error = OpenAt(fd_, part, O_PATH | O_DIRECTORY, true, next);
-            close(fd_);
-            fd_ = next;
-            if (error != 0) return error;
-        }
-        return 0;
-    }
-
-    int fd() const { return fd_; }
-    const std::string& name() const { return name_; }
-    bool checked() const { return checked_; }  // the last component is in the checked part
-
-private:
-    int fd_ = -1;
-    std::string name_;
-    bool checked_ = false;
-};
-
-// A path mapped onto the file system, and where its checked part begins there.
-struct Mapped {
-    std::string Path;
-    std::size_t Shared = std::string::npos;  // where the checked part begins in Path; npos: nowhere
-    bool Found = false;  // its last component names an entry that is there
-};
-
-Mapped Map(Path path, Purpose purpose) {
-    Mapped mapped;
-    mapped.Path = MapPath(path.Text, purpose, &mapped.Found);
-    mapped.Shared = path_map::MappedOffset(path.Text, path.Shared, mapped.Path);
-    return mapped;
-}
-
-// A file: never a folder; in the checked part only a regular file, opened
-// without waiting (a FIFO with no writer would hold the run for good).
-int OpenFileIn(const Holder& holder, int flags, Handle& handle) {
-    int fd = -1;
-    if (const int error = OpenAt(holder.fd(), holder.name(), flags | (holder.checked() ? O_NONBLOCK : 0), holder.checked(), fd))
-        return error;
-    struct stat info {};
-    int error = fstat(fd, &info) != 0 ? LastError() : 0;
-    if (error == 0 && S_ISDIR(info.st_mode)) error = EISDIR;
-    if (error == 0 && holder.checked() && !S_ISREG(info.st_mode)) error = EACCES;
-    if (error == 0 && holder.checked() && fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) error = LastError();
-    if (error != 0) {
-        close(fd);
-        return error;
-    }
-    handle = fd;
-    return 0;
-}
-
-int OpenMapped(const Mapped& mapped, int flags, Handle& handle) {
-    Holder holder;
-    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
-    return OpenFileIn(holder, flags, handle);
-}
+Facts FactsOf(const struct stat& info) { return {KindOf(info), OwnerOf(info), static_cast<std::uint32_t>(info.st_nlink)}; }
 
 // What is made inside a folder that its group may write to is the group's
 // too, whatever the umask: the mailer that shares the outbound through the
 // group must be able to flag, rewrite and remove it. The group gets the
 // owner's rights; the bits for others stay as the umask left them, and a
 // folder made inside a setgid folder keeps the setgid bit the system gave it.
-void ShareWithGroup(int folder, int made) {
+// Made by root, it is the folder owner's and group's: the mailer's account
+// must be able to remove what it has sent.
+void HandOver(int folder, int made) {
     struct stat holder {};
-    if (fstat(folder, &holder) != 0 || (holder.st_mode & S_IWGRP) == 0) return;
+    if (fstat(folder, &holder) != 0) return;
+    if (geteuid() == 0) {
+        [[maybe_unused]] const int given = fchown(made, holder.st_uid, holder.st_gid);
+    }
+    if ((holder.st_mode & S_IWGRP) == 0) return;
     struct stat info {};
     if (fstat(made, &info) != 0) return;
     const mode_t mode = info.st_mode & 07777;
@@ -187,44 +72,60 @@ void ShareWithGroup(int folder, int made) {
 bool ModeNotKept(int error) { return error == ENOSYS || error == ENOTSUP || error == EOPNOTSUPP || error == EPERM; }
 bool SyncNotKept(int error) { return error == EINVAL || error == ENOTSUP || error == EOPNOTSUPP; }
 
-// The interrupts that ask a program to end, as a terminal, a shell or a
-// system going down sends them.
-constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr std::size_t kInterruptCount = sizeof kInterrupts / sizeof kInterrupts[0];
-struct sigaction interruptsBefore[kInterruptCount];
-volatile std::sig_atomic_t waitingInterrupt = 0;
+// The open flags of a wanted entry; never following a link, never waiting.
+int FlagsOf(const Want& want) {
+    if (want.Folder) return O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const int access = want.Mode == Access::Read ? O_RDONLY : want.Mode == Access::Append ? O_RDWR | O_APPEND : O_RDWR;
+    return access | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (want.Make ? O_CREAT | O_EXCL : 0);
+}
 
-extern "C" void HoldBack(int signal) {
-    if (waitingInterrupt == 0) waitingInterrupt = signal;
-    // No more console: a console nobody reads (a full pipe) must not keep the
-    // address in hand from being finished. A write blocked on it returns, as
-    // the interrupt does not restart it, and the next goes nowhere.
-    const int none = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (none < 0) return;
-    dup2(none, STDOUT_FILENO);
-    close(none);
+// A link met where a file or a folder was wanted: opened as the link itself.
+int OpenLink(int folder, const std::string& name, int error, Handle& entry, Facts& facts) {
+    if (error != ELOOP && error != ENOTDIR) return error;
+    const int link = openat(folder, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (link < 0) return error;
+    struct stat info {};
+    if (fstat(link, &info) != 0 || !S_ISLNK(info.st_mode)) {
+        close(link);
+        return error;
+    }
+    facts = FactsOf(info);
+    entry = link;
+    return 0;
+}
+
+// A folder made where it was missing: opened to hand it over, and known to be empty.
+int MakeFolder(int folder, const std::string& name, Handle& entry, Facts& facts) {
+    if (mkdirat(folder, name.c_str(), 0777) != 0) return LastError();
+    path_map::RecordIn(folder, name, path_map::Change::Made);
+    const int made = openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (made < 0) return LastError();
+    HandOver(folder, made);
+    path_map::KnownEmpty(made);
+    facts = {Kind::Folder, Owner::Run, 1};
+    entry = made;
+    return 0;
 }
 
 }  // namespace
 
-int FileOpen(Path path, Access access, Handle& handle) {
+int FileOpen(std::string_view path, Access access, Handle& handle) {
     const int flags = access == Access::Read ? O_RDONLY : access == Access::Append ? O_RDWR | O_APPEND : O_RDWR;
-    return OpenMapped(Map(path, Purpose::Use), flags, handle);
-}
-
-int FileCreateNew(Path path, Access access, Handle& handle) {
-    const Mapped mapped = Map(path, Purpose::Create);
-    Holder holder;
-    int error = holder.Open(mapped.Path, mapped.Shared);
-    if (error == 0) error = OpenFileIn(holder, O_RDWR | O_CREAT | O_EXCL | (access == Access::Append ? O_APPEND : 0), handle);
-    // Made meanwhile by another run, the name is there from now on all the
-    // same, even where this run listed the folder before.
-    if (Record(error, mapped.Path, Change::MadeFile) != 0) return error;
-    ShareWithGroup(holder.fd(), static_cast<int>(handle));
+    const int fd = open(MapPath(path, Purpose::Use).c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    struct stat info {};
+    const int error = fstat(fd, &info) != 0 ? LastError() : S_ISDIR(info.st_mode) ? EISDIR : 0;
+    if (error != 0) {
+        close(fd);
+        return error;
+    }
+    handle = fd;
     return 0;
 }
 
 bool MeansAlreadyExists(int error) { return error == EEXIST; }
+bool MeansMissing(int error) { return error == ENOENT; }
+int Refused() { return EACCES; }
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
@@ -264,123 +165,135 @@ int FileSetEnd(Handle handle) {
     return ftruncate(static_cast<int>(handle), here) != 0 ? LastError() : 0;
 }
 
-int FileClose(Handle handle) { return close(static_cast<int>(handle)) != 0 ? LastError() : 0; }
-
-int FileDelete(Path path) {
-    const Mapped mapped = Map(path, Purpose::Use);
-    Holder holder;
-    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
-    return Record(unlinkat(holder.fd(), holder.name().c_str(), 0) != 0 ? LastError() : 0, mapped.Path, Change::Removed);
+int FileClose(Handle handle) {
+    path_map::Forget(static_cast<int>(handle));
+    return close(static_cast<int>(handle)) != 0 ? LastError() : 0;
 }
 
-bool FollowLink(Path path, std::string& target) {
-    const Mapped mapped = Map(path, Purpose::Use);
-    Holder holder;
-    std::string leads;
-    if (holder.Open(mapped.Path, mapped.Shared) != 0 || ReadLink(holder.fd(), holder.name(), holder.checked(), leads) != 0)
-        return false;
-    // The file it leads to, as a full path with every further link resolved.
-    const int fd = openat(holder.fd(), leads.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0) return false;
-    target.assign(PATH_MAX, '\0');
-    const ssize_t n = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target.data(), target.size());
-    close(fd);
-    target.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return n > 0;
-}
-
-int FileReplace(Path from, Path to) {
-    const Mapped source = Map(from, Purpose::Use);
-    const Mapped target = Map(to, Purpose::Use);
-    Holder sourceFolder, targetFolder;
-    if (const int error = sourceFolder.Open(source.Path, source.Shared)) return error;
-    if (const int error = targetFolder.Open(target.Path, target.Shared)) return error;
-    // Only a regular file is replaced: a link put there meanwhile is not
-    // taken for the file whose owner and mode the copy gets.
+// The owner where the process may give it away (as root), else at least the
+// group where it belongs to it; the mode after that, as a change of owner may
+// clear the set-id bits.
+int FileTakeOwner(Handle file, Handle model) {
     struct stat old {};
-    if (fstatat(targetFolder.fd(), targetFolder.name().c_str(), &old, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
-    if (!S_ISREG(old.st_mode)) return EACCES;
-    Handle handle = kNoHandle;
-    if (const int error = OpenFileIn(sourceFolder, O_RDWR, handle)) return error;
-    const int fd = static_cast<int>(handle);
-    // The owner where the process may give it away (as root), else at least
-    // the group where it belongs to it; the mode after that, as a change of
-    // owner may clear the set-id bits.
+    if (fstat(static_cast<int>(model), &old) != 0) return LastError();
+    const int fd = static_cast<int>(file);
     if (fchown(fd, old.st_uid, old.st_gid) != 0) {
         [[maybe_unused]] const int groupOnly = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
     }
-    int error = fchmod(fd, old.st_mode & 07777) != 0 && !ModeNotKept(errno) ? LastError() : 0;
-    if (error == 0 && fsync(fd) != 0 && !SyncNotKept(errno)) error = LastError();
-    close(fd);
-    if (error == 0 && renameat(sourceFolder.fd(), sourceFolder.name().c_str(), targetFolder.fd(),
-                               targetFolder.name().c_str()) != 0)
-        error = LastError();
-    if (Record(error, source.Path, Change::Removed) != 0) return error;
-    // The rename itself reaches the disk with its folder.
-    const int folder = openat(targetFolder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        fsync(folder);
-        close(folder);
+    return fchmod(fd, old.st_mode & 07777) != 0 && !ModeNotKept(errno) ? LastError() : 0;
+}
+
+int FolderOpen(std::string_view path, Handle& folder, Handle base) {
+    const std::string mapped = base != kNoHandle ? std::string(path) : MapPath(path, Purpose::Use);
+    const int at = base != kNoHandle ? static_cast<int>(base) : AT_FDCWD;
+    const int fd = openat(at, mapped.empty() ? "." : mapped.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return LastError();
+    folder = fd;
+    return 0;
+}
+
+int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts) {
+    const int at = static_cast<int>(folder);
+    std::string spelled = want.Exact ? std::string(name) : path_map::FindIn(at, name);
+    if (spelled.empty()) {
+        if (!want.Make) return ENOENT;
+        spelled = path_map::Lower(name);
+        if (want.Folder) {
+            const int error = MakeFolder(at, spelled, entry, facts);
+            if (error != EEXIST) return error;  // else made meanwhile: opened as it is
+        }
+    }
+    const int flags = FlagsOf(want);
+    const int fd = openat(at, spelled.c_str(), flags, 0666);
+    if (fd < 0) {
+        const int error = LastError();
+        if (error == ENOENT) path_map::RecordIn(at, spelled, path_map::Change::Removed);
+        // Made meanwhile by another run, the name is there from now on all the same.
+        if (error == EEXIST) path_map::RecordIn(at, spelled, path_map::Change::Made);
+        return OpenLink(at, spelled, error, entry, facts);
+    }
+    if ((flags & O_CREAT) != 0) {
+        path_map::RecordIn(at, spelled, path_map::Change::Made);
+        HandOver(at, fd);
+        facts = {Kind::File, Owner::Run, 1};
+    } else if (want.Folder) {
+        facts = {Kind::Folder, Owner::Run, 1};  // O_DIRECTORY: nothing else is opened
+    } else {
+        struct stat info {};
+        if (fstat(fd, &info) != 0) {
+            const int error = LastError();
+            close(fd);
+            return error;
+        }
+        facts = FactsOf(info);
+    }
+    entry = fd;
+    return 0;
+}
+
+int LinkTarget(Handle link, std::string& target) {
+    target.assign(PATH_MAX, '\0');
+    const ssize_t n = readlinkat(static_cast<int>(link), "", target.data(), target.size());
+    if (n < 0) return LastError();
+    target.resize(static_cast<std::size_t>(n));
+    return 0;
+}
+
+int EntryRemove(Handle folder, std::string_view name) {
+    const int at = static_cast<int>(folder);
+    const std::string spelled = path_map::FindIn(at, name);
+    if (spelled.empty()) return ENOENT;
+    if (unlinkat(at, spelled.c_str(), 0) != 0) return LastError();
+    path_map::RecordIn(at, spelled, path_map::Change::Removed);
+    return 0;
+}
+
+// The copy reaches the disk before it takes the old file's place, and the
+// rename reaches it with its folder. The old file, still open, can be read on.
+int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle&) {
+    const int at = static_cast<int>(folder);
+    const std::string source = path_map::FindIn(at, from);
+    const std::string target = path_map::FindIn(at, to);
+    if (source.empty() || target.empty()) return ENOENT;
+    if (fsync(static_cast<int>(copy)) != 0 && !SyncNotKept(errno)) return LastError();
+    if (renameat(at, source.c_str(), at, target.c_str()) != 0) return LastError();
+    path_map::RecordIn(at, source, path_map::Change::Removed);
+    const int synced = openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (synced >= 0) {
+        fsync(synced);
+        close(synced);
     }
     return 0;
 }
 
-int ListFolder(Path folder, std::vector<std::string>& names) {
-    const Mapped mapped = Map(folder, Purpose::Use);
-    Holder holder;
-    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
-    int fd = -1;
-    if (const int error = OpenAt(holder.fd(), holder.name(), O_RDONLY | O_DIRECTORY, holder.checked(), fd)) return error;
-    DIR* dir = fdopendir(fd);
-    if (dir == nullptr) {
-        const int error = LastError();
-        close(fd);
-        return error;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name(entry->d_name);
-        if (name != "." && name != "..") names.emplace_back(name);
-    }
-    closedir(dir);
-    return 0;
+int ListFolder(Handle folder, std::vector<std::string>& names) {
+    return path_map::ListIn(static_cast<int>(folder), names) ? 0 : LastError();
 }
+
+namespace {
+
+// The interrupts that ask a program to end, as a terminal, a shell or a
+// system going down sends them.
+constexpr int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr std::size_t kInterruptCount = sizeof kInterrupts / sizeof kInterrupts[0];
+struct sigaction interruptsBefore[kInterruptCount];
+volatile std::sig_atomic_t waitingInterrupt = 0;
+
+extern "C" void HoldBack(int signal) {
+    if (waitingInterrupt == 0) waitingInterrupt = signal;
+    // No more console: a console nobody reads (a full pipe) must not keep the
+    // address in hand from being finished. A write blocked on it returns, as
+    // the interrupt does not restart it, and the next goes nowhere.
+    const int none = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (none < 0) return;
+    dup2(none, STDOUT_FILENO);
+    close(none);
+}
+
+}  // namespace
 
 Handle StandardInputHandle() { return STDIN_FILENO; }
 Handle StandardOutputHandle() { return STDOUT_FILENO; }
-
-std::string CurrentFolder() {
-    std::string path(256, '\0');
-    while (getcwd(path.data(), path.size()) == nullptr) {
-        if (errno != ERANGE) return {};
-        path.resize(path.size() * 2);
-    }
-    path.resize(std::strlen(path.c_str()));
-    return path;
-}
-
-int ChangeFolder(std::string_view path) {
-    if (path.empty()) return 0;
-    return chdir(MapPath(path, Purpose::Use).c_str()) != 0 ? LastError() : 0;
-}
-
-int MakeFolder(Path path) {
-    const Mapped mapped = Map(path, Purpose::Create);
-    // The usual case, a folder that is there already, costs no call.
-    if (mapped.Found) return EEXIST;
-    Holder holder;
-    if (const int error = holder.Open(mapped.Path, mapped.Shared)) return error;
-    if (const int error = Record(mkdirat(holder.fd(), holder.name().c_str(), 0777) != 0 ? LastError() : 0, mapped.Path,
-                                 Change::MadeFolder))
-        return error;
-    // Opened again without following a link: the folder just made, not
-    // whatever may have been put in its place.
-    const int made = openat(holder.fd(), holder.name().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (made >= 0) {
-        ShareWithGroup(holder.fd(), made);
-        close(made);
-    }
-    return 0;
-}
 
 Date LocalDate() {
     const std::time_t now = std::time(nullptr);

@@ -3,10 +3,12 @@
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
+#include <aclapi.h>
 
 #include <algorithm>
 #include <cstring>
 #include <cwchar>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,19 +29,66 @@ int LastError() {
 int Result(BOOL ok) { return ok ? 0 : LastError(); }
 
 // Other processes (a mailer, a tosser) may read and write the same files.
-// Where others may add names, only a file on a disk is used: a device or a
-// pipe given such a name is not read or written.
-int OpenFile(Path path, DWORD access, DWORD disposition, Handle& handle) {
-    const std::string name(path.Text);
-    const HANDLE file = CreateFileA(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, disposition,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return LastError();
-    if (path.Shared <= path.NameAt() && GetFileType(file) != FILE_TYPE_DISK) {
-        CloseHandle(file);
-        return ERROR_ACCESS_DENIED;
-    }
-    handle = FromHandle(file);
-    return 0;
+constexpr DWORD kShared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// The path of each folder the run holds, and of each link it opened as the
+// link, by handle: Windows reaches a name by its full path. A held folder is
+// opened without FILE_SHARE_DELETE, so while the run holds it nobody can
+// rename or remove it, nor any folder above it: its path keeps leading to it.
+std::map<Handle, std::string>& HeldPaths() {
+    static std::map<Handle, std::string> paths;
+    return paths;
+}
+
+std::string PathIn(Handle folder, std::string_view name) {
+    const auto it = HeldPaths().find(folder);
+    std::string path = it != HeldPaths().end() ? it->second : std::string();
+    if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
+    return path.append(name);
+}
+
+bool Absolute(std::string_view path) {
+    return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path.front() == '\\' || path.front() == '/'));
+}
+
+// The run's own user, for the owners of links.
+PSID RunUser() {
+    static std::vector<char> user = [] {
+        std::vector<char> bytes;
+        HANDLE token = nullptr;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return bytes;
+        DWORD size = 0;
+        GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        bytes.resize(size);
+        if (size == 0 || !GetTokenInformation(token, TokenUser, bytes.data(), size, &size)) bytes.clear();
+        CloseHandle(token);
+        return bytes;
+    }();
+    return user.empty() ? nullptr : reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+}
+
+Owner OwnerOf(HANDLE entry) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return Owner::Other;
+    Owner whose = Owner::Other;
+    if (RunUser() != nullptr && EqualSid(owner, RunUser()))
+        whose = Owner::Run;
+    else if (IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || IsWellKnownSid(owner, WinLocalSystemSid))
+        whose = Owner::System;
+    LocalFree(descriptor);
+    return whose;
+}
+
+// A symbolic link or a junction; other reparse points (deduplicated or
+// placeholder files) are the files themselves.
+bool IsLink(HANDLE entry) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag)) return false;
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
 // Text the system hands over in UTF-16, in the ANSI code page the program's
@@ -104,15 +153,17 @@ DWORD Rights(Access access) {
 }  // namespace
 
 // Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a directory.
-int FileOpen(Path path, Access access, Handle& handle) {
-    return OpenFile(path, Rights(access), OPEN_EXISTING, handle);
-}
-
-int FileCreateNew(Path path, Access access, Handle& handle) {
-    return OpenFile(path, Rights(access), CREATE_NEW, handle);
+int FileOpen(std::string_view path, Access access, Handle& handle) {
+    const HANDLE file = CreateFileA(std::string(path).c_str(), Rights(access), kShared, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return LastError();
+    handle = FromHandle(file);
+    return 0;
 }
 
 bool MeansAlreadyExists(int error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }
+bool MeansMissing(int error) { return error == ERROR_FILE_NOT_FOUND; }
+int Refused() { return ERROR_ACCESS_DENIED; }
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
@@ -144,34 +195,125 @@ int FileSeek(Handle handle, std::int64_t position) { return MovePointer(handle, 
 
 int FileSeekEnd(Handle handle, std::int64_t& size) { return MovePointer(handle, 0, FILE_END, &size); }
 
-int FileSetEnd(Handle handle) { return Result(SetEndOfFile(ToHandle(handle))); }
-
-int FileClose(Handle handle) { return Result(CloseHandle(ToHandle(handle))); }
-
-int FileDelete(Path path) { return Result(DeleteFileA(std::string(path.Text).c_str())); }
-
-// Links are the sysop's business on Windows: the request file is rewritten
-// where its name is.
-bool FollowLink(Path, std::string&) { return false; }
-
-int FileReplace(Path from, Path to) {
-    const std::string source(from.Text);
-    // The copy reaches the disk before it takes the old file's place.
-    const HANDLE copy = CreateFileA(source.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (copy == INVALID_HANDLE_VALUE) return LastError();
-    const BOOL flushed = FlushFileBuffers(copy);
-    const int flushError = flushed ? 0 : LastError();
-    CloseHandle(copy);
-    if (flushError != 0) return flushError;
-    // The replaced file's attributes and security stay with its name.
-    return Result(ReplaceFileA(std::string(to.Text).c_str(), source.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                               nullptr, nullptr));
+// A handle that only appends (the log's) may not set the end: the same file
+// is opened once more, through that handle, for writing.
+int FileSetEnd(Handle handle) {
+    if (SetEndOfFile(ToHandle(handle))) return 0;
+    if (GetLastError() != ERROR_ACCESS_DENIED) return LastError();
+    std::int64_t here = 0;
+    if (const int error = MovePointer(handle, 0, FILE_CURRENT, &here)) return error;
+    const HANDLE writer = ReOpenFile(ToHandle(handle), GENERIC_READ | GENERIC_WRITE, kShared, 0);
+    if (writer == INVALID_HANDLE_VALUE) return LastError();
+    int error = MovePointer(FromHandle(writer), here, FILE_BEGIN, nullptr);
+    if (error == 0) error = Result(SetEndOfFile(writer));
+    CloseHandle(writer);
+    return error;
 }
 
-int ListFolder(Path folder, std::vector<std::string>& names) {
+int FileClose(Handle handle) {
+    HeldPaths().erase(handle);
+    return Result(CloseHandle(ToHandle(handle)));
+}
+
+// The replaced file's attributes and security stay with its name (ReplaceFile).
+int FileTakeOwner(Handle, Handle) { return 0; }
+
+int FolderOpen(std::string_view path, Handle& folder, Handle base) {
+    // "." is the base itself, under the same path: names in it stay as long.
+    std::string full(path);
+    if (base != kNoHandle && path == ".")
+        full = HeldPaths()[base];
+    else if (base != kNoHandle && !Absolute(path))
+        full = PathIn(base, path);
+    const HANDLE held = CreateFileA(full.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShared,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(held, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        CloseHandle(held);
+        return ERROR_DIRECTORY;
+    }
+    folder = FromHandle(held);
+    HeldPaths()[folder] = full;
+    return 0;
+}
+
+// Opened with FILE_FLAG_OPEN_REPARSE_POINT: a link is the link itself. Only a
+// file on a disk is a file: a device or a pipe given such a name is Other.
+int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts) {
+    const std::string path = PathIn(folder, name);
+    if (want.Folder && want.Make && !CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        return LastError();
+    const DWORD rights = (want.Folder ? FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE : Rights(want.Mode)) |
+                         READ_CONTROL;
+    const DWORD disposition = !want.Folder && want.Make ? CREATE_NEW : OPEN_EXISTING;
+    const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | (want.Folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL);
+    HANDLE opened = CreateFileA(path.c_str(), rights, kShared, nullptr, disposition, flags, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return LastError();
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(opened, &info)) {
+        const int error = LastError();
+        CloseHandle(opened);
+        return error;
+    }
+    const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (IsLink(opened)) {
+        facts = {Kind::Link, OwnerOf(opened), info.nNumberOfLinks};
+    } else {
+        const bool disk = GetFileType(opened) == FILE_TYPE_DISK;
+        facts = {isFolder ? Kind::Folder : disk ? Kind::File : Kind::Other, Owner::Run, info.nNumberOfLinks};
+    }
+    entry = FromHandle(opened);
+    if (facts.What == Kind::Folder || facts.What == Kind::Link) HeldPaths()[entry] = path;
+    return 0;
+}
+
+// The file a link leads to, opened through it (the link, held open, cannot be
+// swapped meanwhile): its full path.
+int LinkTarget(Handle link, std::string& target) {
+    const auto it = HeldPaths().find(link);
+    if (it == HeldPaths().end()) return ERROR_INVALID_HANDLE;
+    const HANDLE through = CreateFileA(it->second.c_str(), 0, kShared | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (through == INVALID_HANDLE_VALUE) return LastError();
+    std::string path(MAX_PATH, '\0');
+    DWORD length = GetFinalPathNameByHandleA(through, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+    if (length >= path.size()) {
+        path.resize(length);
+        length = GetFinalPathNameByHandleA(through, path.data(), static_cast<DWORD>(path.size()), VOLUME_NAME_DOS);
+    }
+    const int error = length == 0 || length >= path.size() ? LastError() : 0;
+    CloseHandle(through);
+    if (error != 0) return error;
+    path.resize(length);
+    if (path.rfind("\\\\?\\UNC\\", 0) == 0)
+        path = "\\\\" + path.substr(8);
+    else if (path.rfind("\\\\?\\", 0) == 0)
+        path = path.substr(4);
+    target = path;
+    return 0;
+}
+
+int EntryRemove(Handle folder, std::string_view name) { return Result(DeleteFileA(PathIn(folder, name).c_str())); }
+
+// A file that is open cannot take another's place: both handles are let go,
+// the copy once it reached the disk. The replaced file's attributes and
+// security stay with its name.
+int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old) {
+    const BOOL flushed = FlushFileBuffers(ToHandle(copy));
+    const int flushError = flushed ? 0 : LastError();
+    CloseHandle(ToHandle(copy));
+    copy = kNoHandle;
+    if (old != kNoHandle) CloseHandle(ToHandle(old));
+    old = kNoHandle;
+    if (flushError != 0) return flushError;
+    return Result(ReplaceFileA(PathIn(folder, to).c_str(), PathIn(folder, from).c_str(), nullptr,
+                               REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr));
+}
+
+int ListFolder(Handle folder, std::vector<std::string>& names) {
     WIN32_FIND_DATAA found{};
-    const HANDLE search = FindFirstFileA((std::string(folder.Text) + "\\*").c_str(), &found);
+    const HANDLE search = FindFirstFileA(PathIn(folder, "*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return LastError();
     do {
         const std::string_view name(found.cFileName);
@@ -184,25 +326,6 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
 
 Handle StandardInputHandle() { return FromHandle(GetStdHandle(STD_INPUT_HANDLE)); }
 Handle StandardOutputHandle() { return FromHandle(GetStdHandle(STD_OUTPUT_HANDLE)); }
-
-std::string CurrentFolder() {
-    std::string path(MAX_PATH, '\0');
-    DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
-    if (length >= path.size()) {
-        // Too small: the answer was the size needed, terminator included.
-        path.resize(length);
-        length = GetCurrentDirectoryA(static_cast<DWORD>(path.size()), path.data());
-    }
-    path.resize(length < path.size() ? length : 0);
-    return path;
-}
-
-int ChangeFolder(std::string_view path) {
-    if (path.empty()) return 0;
-    return Result(SetCurrentDirectoryA(std::string(path).c_str()));
-}
-
-int MakeFolder(Path path) { return Result(CreateDirectoryA(std::string(path.Text).c_str(), nullptr)); }
 
 Date LocalDate() {
     SYSTEMTIME now{};

@@ -12,6 +12,7 @@
 #include "outbound/request_files.hpp"
 #include "runtime/activity_log.hpp"
 #include "support/scratch.hpp"
+#include "support/writing.hpp"
 
 namespace {
 
@@ -41,7 +42,7 @@ struct Job {
     ScratchDir dir;
     Settings settings;
     ActivityLog log;
-    TextWriter console{"/dev/null"};
+    TextWriter console;
     std::vector<NodeAddress> nodes;
     std::vector<OutboundTarget> targets;
 
@@ -49,14 +50,15 @@ struct Job {
         dir.MakeDir("fido/out");
         settings.Outbound = dir.At("fido");
         settings.DefaultOutbound = "out";
+        settings.OutboundSet = true;
         settings.CheckDupes = true;
-        console.OpenAppend();
+        WriteInto(console, "/dev/null");
         // A repeated line makes the cleaning rewrite the file, flush it and
         // put it in place.
         const std::string lines = ExistingLines(existingLines, "existing") + (repeat ? "existing0.zip\r\n" : "");
         for (int i = 0; i < addresses; ++i) {
             nodes.push_back({2, 4600, 36 + i, 0});
-            targets.push_back(OutboundNames(nodes.back(), settings, 2));
+            targets.push_back(PrepareOutbound(nodes.back(), settings, 2));
             dir.Write("fido/out/" + targets.back().FileStem + ".orig", lines);
         }
     }

@@ -36,6 +36,10 @@ struct Recorder {
     bool stillClock = false;
     long vanishAt = -1;
     std::string vanishing;
+    // A link's owner as Windows would report it: TOLVEX_LINK_OWNER names the
+    // end of the link's name and the owner.
+    std::string linkOwned;
+    platform::Owner linkOwner = platform::Owner::Other;
 
     Recorder() {
         stillClock = std::getenv("TOLVEX_STILL_CLOCK") != nullptr;
@@ -45,6 +49,12 @@ struct Recorder {
             vanishing = std::string(text.substr(text.find(' ') + 1));
         }
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
+        if (const char* link = std::getenv("TOLVEX_LINK_OWNER")) {
+            const std::string_view text(link);
+            const std::string_view owner = text.substr(text.find(' ') + 1);
+            linkOwned = std::string(text.substr(0, text.find(' ')));
+            linkOwner = owner == "Run" ? platform::Owner::Run : owner == "System" ? platform::Owner::System : platform::Owner::Other;
+        }
         shortWrites = std::getenv("TOLVEX_FAIL_SHORT") != nullptr;
         if (const char* folder = std::getenv("TOLVEX_FAULT_ROOT")) root = Canonical(folder);
     }
@@ -104,20 +114,28 @@ Recorder& Faults() {
 
 // An operation on a path: fails with `error`, or runs for real.
 template <typename Operation>
-int OnPath(const char* name, platform::Path path, int error, Operation operation) {
+int OnPath(const char* name, std::string_view path, int error, Operation operation) {
     Recorder& faults = Faults();
-    const std::string what(path.Text);
+    const std::string what(path);
     if (faults.Next(name, what)) return faults.Done(name, what, error);
-    if (faults.Outside(path.Text)) return faults.Done(name, what, EACCES);
+    if (faults.Outside(path)) return faults.Done(name, what, EACCES);
     return faults.Done(name, what, operation());
 }
 
-// An open or create: remembers the handle's name for the trace.
+// An open: remembers the handle's name for the trace.
 template <typename Operation>
-int Opening(const char* name, platform::Path path, platform::Handle& handle, Operation operation) {
+int Opening(const char* name, const std::string& path, platform::Handle& handle, Operation operation) {
     const int result = OnPath(name, path, EACCES, operation);
-    if (result == 0) Faults().names[handle] = std::string(path.Text);
+    if (result == 0) Faults().names[handle] = path;
     return result;
+}
+
+// The name of an entry of a held folder, as the program would name it.
+std::string InFolder(platform::Handle folder, std::string_view name) {
+    std::string path = Faults().NameOf(folder);
+    while (!path.empty() && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    if (name == ".") return path;
+    return path + "\\" + std::string(name);
 }
 
 // An operation on an open handle.
@@ -150,16 +168,13 @@ int Writing(const char* name, platform::Handle handle, std::string_view bytes, W
 
 namespace platform {
 
-int FileOpen(Path path, Access access, Handle& handle) {
-    return Opening("open", path, handle, [&] { return platform_system::FileOpen(path, access, handle); });
-}
-
-int FileCreateNew(Path path, Access access, Handle& handle) {
-    return Opening("create-new", path, handle,
-                   [&] { return platform_system::FileCreateNew(path, access, handle); });
+int FileOpen(std::string_view path, Access access, Handle& handle) {
+    return Opening("open", std::string(path), handle, [&] { return platform_system::FileOpen(path, access, handle); });
 }
 
 bool MeansAlreadyExists(int error) { return platform_system::MeansAlreadyExists(error); }
+bool MeansMissing(int error) { return platform_system::MeansMissing(error); }
+int Refused() { return platform_system::Refused(); }
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
@@ -200,42 +215,56 @@ int FileClose(Handle handle) {
     return real;
 }
 
-bool FollowLink(Path path, std::string& target) { return platform_system::FollowLink(path, target); }
-
-int FileDelete(Path path) {
-    return OnPath("delete", path, EACCES, [&] { return platform_system::FileDelete(path); });
+int FileTakeOwner(Handle file, Handle model) {
+    return OnHandle("take-owner", file, EACCES, [&] { return platform_system::FileTakeOwner(file, model); });
 }
 
-int FileReplace(Path from, Path to) {
-    const std::string both = std::string(from.Text) + " -> " + std::string(to.Text);
-    return OnPath("replace", both, EACCES, [&] {
-        return Faults().Outside(from.Text) || Faults().Outside(to.Text) ? EACCES : platform_system::FileReplace(from, to);
-    });
+int FolderOpen(std::string_view path, Handle& folder, Handle base) {
+    const bool relative = base != kNoHandle && !path.empty() && path.front() != '/' && path.front() != '\\';
+    const std::string name = relative ? InFolder(base, path) : std::string(path);
+    return Opening("open-folder", name, folder, [&] { return platform_system::FolderOpen(path, folder, base); });
 }
 
-int ListFolder(Path folder, std::vector<std::string>& names) {
-    return OnPath("list-folder", folder, EIO, [&] { return platform_system::ListFolder(folder, names); });
+// A folder's open, a file's open, and the making of either are counted as
+// such; what each found is what the real system found, but for the owner of
+// a link named in TOLVEX_LINK_OWNER ("<name> <Run|System|Other>"), which is
+// given as Windows would give that of a link or junction.
+int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts) {
+    const char* operation = want.Folder ? (want.Make ? "make-folder" : "open-folder") : want.Make ? "create-new" : "open";
+    const int result = Opening(operation, InFolder(folder, name), entry,
+                               [&] { return platform_system::EntryOpen(folder, name, want, entry, facts); });
+    Recorder& faults = Faults();
+    if (result == 0 && facts.What == Kind::Link && !faults.linkOwned.empty() &&
+        InFolder(folder, name).ends_with(faults.linkOwned))
+        facts.Whose = faults.linkOwner;
+    return result;
+}
+
+int LinkTarget(Handle link, std::string& target) {
+    return OnHandle("read-link", link, EIO, [&] { return platform_system::LinkTarget(link, target); });
+}
+
+int EntryRemove(Handle folder, std::string_view name) {
+    return OnPath("delete", InFolder(folder, name), EACCES, [&] { return platform_system::EntryRemove(folder, name); });
+}
+
+// Once replaced, the copy's handle is the file of that name, and the old one's
+// a file without a name.
+int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old) {
+    const std::string both = InFolder(folder, from) + " -> " + InFolder(folder, to);
+    const int result =
+        OnPath("replace", both, EACCES, [&] { return platform_system::EntryReplace(folder, from, copy, to, old); });
+    if (result == 0 && copy != kNoHandle) Faults().names[copy] = InFolder(folder, to);
+    if (result == 0 && old != kNoHandle) Faults().names[old] = InFolder(folder, to) + "#replaced";
+    return result;
+}
+
+int ListFolder(Handle folder, std::vector<std::string>& names) {
+    return OnPath("list-folder", InFolder(folder, "."), EIO, [&] { return platform_system::ListFolder(folder, names); });
 }
 
 Handle StandardInputHandle() { return platform_system::StandardInputHandle(); }
 Handle StandardOutputHandle() { return platform_system::StandardOutputHandle(); }
-
-std::string CurrentFolder() {
-    // getcwd fails, for one, when the folder has been removed.
-    Recorder& faults = Faults();
-    if (faults.Next("current-folder", "")) return faults.Done("current-folder", "", ENOENT), std::string();
-    std::string here = platform_system::CurrentFolder();
-    faults.Done("current-folder", here, 0);
-    return here;
-}
-
-int ChangeFolder(std::string_view path) {
-    return OnPath("change-folder", path, ENOENT, [&] { return platform_system::ChangeFolder(path); });
-}
-
-int MakeFolder(Path path) {
-    return OnPath("make-folder", path, EACCES, [&] { return platform_system::MakeFolder(path); });
-}
 
 Date LocalDate() { return platform_system::LocalDate(); }
 

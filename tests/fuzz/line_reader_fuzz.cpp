@@ -46,8 +46,11 @@ void Read(std::string_view bytes, bool whole) {
 }
 
 void Append(std::string_view bytes, std::string_view line) {
-    TextWriter file("F");
-    file.OpenAppend();
+    platform::Handle handle = platform::kNoHandle;
+    FUZZ_CHECK(platform::FileOpen("F", platform::Access::ReadWrite, handle) == 0);
+    TextWriter file;
+    file.Take(handle);
+    file.ToEnd();
     file.WriteLine(line);
     file.Close();
     FUZZ_CHECK(file.TakeError() == 0 && TakeIoError() == 0);

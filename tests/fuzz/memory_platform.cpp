@@ -22,6 +22,7 @@ struct OpenFile {
 struct State {
     std::map<std::string, std::string, std::less<>> files;
     std::map<platform::Handle, OpenFile> open;
+    std::map<platform::Handle, std::string> folders;  // held folders, by the path they were opened as
     platform::Handle next = 10;
     std::string console;
 };
@@ -58,21 +59,14 @@ const std::string& ConsoleBytes() { return Memory().console; }
 
 namespace platform {
 
-int FileOpen(Path where, Access access, Handle& handle) {
-    const std::string_view path = where.Text;
+int FileOpen(std::string_view path, Access access, Handle& handle) {
     if (path.empty() || Memory().files.find(path) == Memory().files.end()) return ENOENT;
     return Open(path, handle, access);
 }
 
-int FileCreateNew(Path where, Access access, Handle& handle) {
-    const std::string_view path = where.Text;
-    if (Memory().files.find(path) != Memory().files.end()) return EEXIST;
-    if (path.empty()) return ENOENT;
-    Memory().files[std::string(path)].clear();
-    return Open(path, handle, access);
-}
-
 bool MeansAlreadyExists(int error) { return error == EEXIST; }
+bool MeansMissing(int error) { return error == ENOENT; }
+int Refused() { return EACCES; }
 
 int FileRead(Handle handle, char* buffer, int size, int& got) {
     got = 0;
@@ -121,29 +115,74 @@ int FileSetEnd(Handle handle) {
     return 0;
 }
 
-int FileClose(Handle handle) { return Memory().open.erase(handle) == 1 ? 0 : EBADF; }
+int FileClose(Handle handle) {
+    if (Memory().folders.erase(handle) == 1) return 0;
+    const auto it = Memory().open.find(handle);
+    if (it == Memory().open.end()) return EBADF;
+    // A replaced file is gone once nothing holds it.
+    if (it->second.name.starts_with("\\replaced\\")) Memory().files.erase(it->second.name);
+    Memory().open.erase(it);
+    return 0;
+}
 
-int FileDelete(Path path) {
-    const auto it = Memory().files.find(path.Text);
+int FileTakeOwner(Handle, Handle) { return 0; }
+
+// Folders always exist; names in them are the folder's path, "\\" and the name.
+int FolderOpen(std::string_view path, Handle& folder, Handle base) {
+    std::string full(path);
+    if (base != kNoHandle) full = path == "." ? Memory().folders[base] : Memory().folders[base] + "\\" + full;
+    while (full.size() > 1 && full.back() == '\\') full.pop_back();
+    folder = Memory().next++;
+    Memory().folders[folder] = full;
+    return 0;
+}
+
+namespace {
+std::string InFolder(Handle folder, std::string_view name) { return Memory().folders[folder] + "\\" + std::string(name); }
+}  // namespace
+
+int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts) {
+    const std::string path = InFolder(folder, name);
+    if (want.Folder) {
+        facts = {Kind::Folder, Owner::Run, 1};
+        return FolderOpen(path, entry);
+    }
+    const bool there = Memory().files.find(path) != Memory().files.end();
+    if (want.Make && there) return EEXIST;
+    if (!want.Make && !there) return ENOENT;
+    if (want.Make) Memory().files[path].clear();
+    facts = {Kind::File, Owner::Run, 1};
+    return Open(path, entry, want.Mode);
+}
+
+int LinkTarget(Handle, std::string&) { return EINVAL; }
+
+int EntryRemove(Handle folder, std::string_view name) {
+    const auto it = Memory().files.find(InFolder(folder, name));
     if (it == Memory().files.end()) return ENOENT;
     Memory().files.erase(it);
     return 0;
 }
 
-bool FollowLink(Path, std::string&) { return false; }
-
-int FileReplace(Path from, Path to) {
-    const auto it = Memory().files.find(from.Text);
+// As on POSIX: both handles stay open, the old one on what it held.
+int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old) {
+    const auto it = Memory().files.find(InFolder(folder, from));
     if (it == Memory().files.end()) return ENOENT;
-    std::string bytes = std::move(it->second);
+    const std::string target = InFolder(folder, to);
+    if (old != kNoHandle) {
+        const std::string kept = "\\replaced\\" + std::to_string(old);
+        Memory().files[kept] = Memory().files[target];
+        Memory().open[old].name = kept;
+    }
+    Memory().files[target] = std::move(it->second);
     Memory().files.erase(it);
-    Memory().files[std::string(to.Text)] = std::move(bytes);
+    Memory().open[copy].name = target;
     return 0;
 }
 
 // The files whose names begin with the folder and a "\\".
-int ListFolder(Path folder, std::vector<std::string>& names) {
-    const std::string prefix = std::string(folder.Text) + "\\";
+int ListFolder(Handle folder, std::vector<std::string>& names) {
+    const std::string prefix = Memory().folders[folder] + "\\";
     for (const auto& [name, bytes] : Memory().files)
         if (name.starts_with(prefix) && name.find('\\', prefix.size()) == std::string::npos)
             names.push_back(name.substr(prefix.size()));
@@ -152,10 +191,6 @@ int ListFolder(Path folder, std::vector<std::string>& names) {
 
 Handle StandardInputHandle() { return 0; }
 Handle StandardOutputHandle() { return 1; }
-
-std::string CurrentFolder() { return "\\"; }
-int ChangeFolder(std::string_view) { return 0; }
-int MakeFolder(Path) { return 0; }
 
 Date LocalDate() { return {2026, 12, 7}; }
 Time LocalTime() { return {21, 5, 9}; }

@@ -19,14 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Settings settings;
     settings.Outbound = "C:\\FIDO";
     settings.DefaultOutbound = "OUT";
+    settings.OutboundSet = true;
     const NodeAddress node{2, 4600, 36, 0};
-    const OutboundTarget target = OutboundNames(node, settings, 2);
+    const OutboundTarget target = PrepareOutbound(node, settings, 2);
     const std::string_view before = AsText(data, size);
     memory_platform::PutFile(target.RequestFile, before);
 
     ActivityLog log;
-    TextWriter console("CON");
-    console.CreateNew();
+    TextWriter console;
+    console.OpenStandardOutput();
     const RequestJob job{CheckRequestList({"a.zip b.zip!!pw", "A.ZIP  a.zip x"}), true, true, log, console};
     WriteRequests(node, target, job);
     FUZZ_CHECK(TakeIoError() == 0);
@@ -56,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(memory_platform::GetFile(target.RequestFile) == file);
     FUZZ_CHECK(memory_platform::GetFile(target.FlowFile) == "");
     FUZZ_CHECK(!memory_platform::GetFile(target.BusyFlag));
-    FUZZ_CHECK(!memory_platform::GetFile(target.TargetDir + "\\" + target.FileStem + ".4711.tmp"));
+    FUZZ_CHECK(!memory_platform::GetFile(target.TargetDir + "\\" + CopyNameOf(target.FileStem + ".req")));
     return 0;
 }

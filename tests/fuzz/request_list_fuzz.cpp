@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.DefaultNode = "12";
     TextReader input("STDIN");
     input.Open();
-    TextWriter console("CON");
-    console.CreateNew();
+    TextWriter console;
+    console.OpenStandardOutput();
     try {
         const Items items = GatherRequests(args, settings, input, console);
         FUZZ_CHECK(!items.Requests.empty() && items.Requests.size() <= static_cast<std::size_t>(kRequestLineCapacity));
