@@ -30,14 +30,17 @@ bool SameLetters(std::string_view a, std::string_view b) {
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return UpperChar(x) == UpperChar(y); });
 }
 
-// Copies that runs of an earlier version, killed while they cleaned, left in
-// the outbound under names of their own; with the address's flag held, no
-// run of that version can be writing one now. Only the outbound's own folders
-// hold them: beside a file a link leads to, nothing is removed.
-void RemoveOldCopies(const HeldFolder& folder, std::string_view file) {
-    for (const std::string& entry : FolderEntries(folder)) {
-        if (IsOldCopyOf(entry, file)) [[maybe_unused]] const int removed = RemoveFile(Place(folder, entry));
-    }
+// Copies that runs killed while they cleaned left beside the file: the
+// copy's own name, and in the outbound's own folders the names an earlier
+// version gave its copies; beside a file a link leads to, nothing but the
+// copy's own name is touched. With the address's flag held, no run can be
+// writing one now.
+void RemoveLeftoverCopies(const HeldFile& file) {
+    if (!file.Followed())
+        for (const std::string& entry : FolderEntries(file.Folder())) {
+            if (IsOldCopyOf(entry, file.Name())) [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), entry));
+        }
+    [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), CopyNameOf(file.Name())));
 }
 
 // An existing flow file is left as it is, even one that cannot be opened: it
@@ -110,8 +113,6 @@ int CatchUp(platform::Handle old, std::int64_t& taken, TextWriter& copy) {
 void ReplaceWithCopy(HeldFile& file, const std::string& content, std::int64_t taken, std::string_view shown) {
     const HeldFolder& folder = file.Folder();
     const Place place(folder, CopyNameOf(file.Name()));
-    // A copy a killed run left: the flag is held, so it is nobody's now.
-    [[maybe_unused]] const int leftover = RemoveFile(place);
     platform::Handle handle = platform::kNoHandle;
     if (MakeFile(place, platform::Access::ReadWrite, handle) != 0) StopRunNaming(text::kUnableToWrite, shown);
     TextWriter copy;
@@ -219,7 +220,7 @@ bool IsOldCopyOf(std::string_view name, std::string_view file) {
 
 std::unordered_set<std::string> CleanRequestFile(HeldFile& file, std::string_view shown,
                                                  const std::vector<std::string>& wanted) {
-    if (!file.Followed()) RemoveOldCopies(file.Folder(), file.Name());
+    RemoveLeftoverCopies(file);
     try {
         const RequestFileLines read = ReadRequestFile(file.Handle(), shown);
         const std::unordered_set<std::string_view> held = RewriteWithoutRepeats(file, read, shown);

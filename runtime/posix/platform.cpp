@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
@@ -34,7 +35,8 @@ using path_map::Purpose;
 int LastError() { return errno != 0 ? errno : EIO; }
 
 Owner OwnerOf(const struct stat& info) {
-    if (info.st_uid == geteuid()) return Owner::Run;
+    static const uid_t user = geteuid();
+    if (info.st_uid == user) return Owner::Run;
     return info.st_uid == 0 ? Owner::System : Owner::Other;
 }
 
@@ -46,20 +48,40 @@ Kind KindOf(const struct stat& info) {
 
 Facts FactsOf(const struct stat& info) { return {KindOf(info), OwnerOf(info), static_cast<std::uint32_t>(info.st_nlink)}; }
 
-// What is made inside a folder that its group may write to is the group's
-// too, whatever the umask: the mailer that shares the outbound through the
-// group must be able to flag, rewrite and remove it. The group gets the
-// owner's rights; the bits for others stay as the umask left them, and a
-// folder made inside a setgid folder keeps the setgid bit the system gave it.
-// Made by root, it is the folder owner's and group's: the mailer's account
-// must be able to remove what it has sent.
+// The owner, group and mode of each held folder the run makes something in,
+// asked once.
+std::map<int, struct stat>& FolderStats() {
+    static std::map<int, struct stat> stats;
+    return stats;
+}
+
+const struct stat* FolderStat(int folder) {
+    const auto known = FolderStats().find(folder);
+    if (known != FolderStats().end()) return &known->second;
+    struct stat info {};
+    if (fstat(folder, &info) != 0) return nullptr;
+    return &(FolderStats()[folder] = info);
+}
+
+// Made by root, what is made is the folder owner's and group's: the mailer's
+// account must be able to remove what it has sent. What is made inside a
+// folder that its group may write to is the group's too, whatever the umask:
+// the mailer that shares the outbound through the group must be able to
+// flag, rewrite and remove it. The group gets the owner's rights; the bits
+// for others stay as the umask left them, and a folder made inside a setgid
+// folder keeps the setgid bit the system gave it.
 void HandOver(int folder, int made) {
-    struct stat holder {};
-    if (fstat(folder, &holder) != 0) return;
-    if (geteuid() == 0) {
-        [[maybe_unused]] const int given = fchown(made, holder.st_uid, holder.st_gid);
+    static const uid_t user = geteuid();
+    static const gid_t group = getegid();
+    const struct stat* holder = FolderStat(folder);
+    if (holder == nullptr) return;
+    // What the system gave it: the process's user, and the folder's group in
+    // a setgid folder, else the process's.
+    const gid_t given = (holder->st_mode & S_ISGID) != 0 ? holder->st_gid : group;
+    if (user == 0 && (holder->st_uid != user || holder->st_gid != given)) {
+        [[maybe_unused]] const int handed = fchown(made, holder->st_uid, holder->st_gid);
     }
-    if ((holder.st_mode & S_IWGRP) == 0) return;
+    if ((holder->st_mode & S_IWGRP) == 0) return;
     struct stat info {};
     if (fstat(made, &info) != 0) return;
     const mode_t mode = info.st_mode & 07777;
@@ -167,6 +189,7 @@ int FileSetEnd(Handle handle) {
 
 int FileClose(Handle handle) {
     path_map::Forget(static_cast<int>(handle));
+    FolderStats().erase(static_cast<int>(handle));
     return close(static_cast<int>(handle)) != 0 ? LastError() : 0;
 }
 

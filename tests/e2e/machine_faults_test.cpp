@@ -84,12 +84,13 @@ TEST_P(MachineFaults, AnInterruptFinishesTheAddressInHandAndEndsTheRun) {
     EXPECT_EQ(rest, "");
 }
 
-// A run killed while it cleaned left its copies; the next cleaning of that
-// address, holding its flag, removes them, and nothing else.
+// Runs killed while they cleaned left their copies (this version's, and
+// those of an earlier one); the next cleaning of that address, holding its
+// flag, removes them, and nothing else.
 TEST_P(MachineFaults, TheCleaningRemovesTheAddresssLeftoverCopies) {
     const Job job(build());
     job.ConfigureStandard({"CHECKDUPES YES"});
-    const std::vector<std::string> left = {"11f80024.4711.tmp", "11f80024.12-3.tmp"};
+    const std::vector<std::string> left = {"11f80024.4711.tmp", "11f80024.12-3.tmp", "11f80024.re~"};
     const std::vector<std::string> kept = {"11f80025.99.tmp", "11f80024.x.tmp", "11f80024.7.tmp.req", "11f80024.tmp",
                                            "11f80024..tmp",   "11f80024.12-.tmp"};
     for (const std::string& name : left) job.dir().Write(job.Out(name), "a.zip\r\n");
@@ -162,21 +163,44 @@ TEST(MachineFaultsPosix, AFullDiskLeavesWholeLinesEachOneReported) {
 }
 
 // A limit on the size of files: the request file is cut back to its old
-// bytes and named, the flag given back, and no log line claims the request.
+// bytes and named, the flag given back, and no log line claims the request;
+// a request file the run made and could not write a line to is removed, and
+// no flow file makes the mailer call for nothing.
 TEST(MachineFaultsPosix, AFileSizeLimitCutsTheRequestFileBackAndStops) {
     const Job job(Build::Posix);
-    job.ConfigureStandard({"LOG " + job.ConfigPath("t.log")});
-    const std::string old(88, 'o');
+    job.ConfigureStandard({"CREATECLO YES", "LOG " + job.ConfigPath("t.log")});
+    const std::string old(82, 'o');
     job.dir().Write("fido/out/11f80024.req", old + "\r\n");
+    job.dir().Write("t.log", "");
     RunOptions limited;
-    limited.limits = {{RLIMIT_FSIZE, 100}};
+    limited.limits = {{RLIMIT_FSIZE, 90}};
     const RunResult run = job.Run({"aaaaaaaa.zip", "bbbbbbbb.zip", "/36", "/37"}, limited);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, Console({" Error! Unable to write " + job.OutboundName("11f80024.req")}));
+    EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"fido/", "fido/out/", "fido/out/11f80024.req", "prog/",
+                                                         "prog/tolvex", "prog/tolvex.cfg", "t.log"}));
     EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), old + "\r\n");
     EXPECT_EQ(job.dir().Read("t.log"), "");
-    EXPECT_FALSE(job.dir().Exists("fido/out/11f80024.bsy"));
-    EXPECT_FALSE(job.dir().Exists("fido/out/11f80025.req"));
+
+    limited.limits = {{RLIMIT_FSIZE, 0}};
+    EXPECT_EQ(job.Run({"new.zip", "/37"}, limited).out, Console({" Error! Unable to write " + job.OutboundName("11f80025.req")}));
+    EXPECT_EQ(TreeBelow(job.dir().At("fido/out")), std::vector<std::string>{"11f80024.req"});
+}
+
+// The cleaning holds at most 32 MiB of a request file: one of 20 MiB with a
+// repeat is cleaned, one larger is left untouched and its address given up.
+TEST(MachineFaultsPosix, TheCleaningTakesRequestFilesUpTo32MiB) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES"});
+    std::string lines;
+    for (int i = 0; lines.size() < (std::size_t{20} << 20); ++i) lines += "file-number-" + std::to_string(1000000 + i) + ".zip\r\n";
+    job.dir().Write("fido/out/11f80024.req", lines + "file-number-1000000.zip\r\n");
+    EXPECT_EQ(job.Run({"a.zip", "/36"}).out, Finished({" a.zip -> 2:4600/36.0"}));
+    EXPECT_TRUE(job.dir().Read("fido/out/11f80024.req") == lines + "a.zip\r\n");
+    while (lines.size() <= (std::size_t{32} << 20)) lines += lines.substr(0, std::size_t{1} << 20);
+    job.dir().Write("fido/out/11f80025.req", lines);
+    EXPECT_EQ(job.Run({"a.zip", "/37"}).out, Console({" Error! Not enough memory to read " + job.OutboundName("11f80025.req")}));
+    EXPECT_TRUE(job.dir().Read("fido/out/11f80025.req") == lines);
 }
 
 // Memory that runs out while the cleaning reads a request file of 3 MB (200,000
@@ -292,6 +316,22 @@ TEST(MachineFaultsPosix, AKillAtAnySystemCallLeavesWholeLines) {
     std::string all;
     for (const std::string& fault : faults) all += fault + "\n";
     EXPECT_TRUE(faults.empty()) << all;
+}
+
+// Windows takes a path of at most 259 characters: a request file whose name
+// is that long is cleaned all the same, its copy's name being no longer.
+TEST(MachineFaultsWin32, ARequestFileWithTheLongestNameIsCleaned) {
+    TOLVEX_NEED(Win32Available(), "the Windows program or wine");
+    const Job job(Build::Win32);
+    const std::string deep(242 - job.ConfigPath("fido").size() - 1, 'D');
+    job.dir().MakeDir("fido/" + deep + "/OUT");
+    job.Configure({"OUTBOUND " + job.ConfigPath("fido\\" + deep), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "CHECKDUPES YES"});
+    job.dir().Write("fido/" + deep + "/OUT/11f80024.req", "a.zip\r\nb.zip\r\na.zip\r\n");
+    const std::string name = Upper(job.ConfigPath("fido\\" + deep)) + "\\OUT\\11f80024.req";
+    ASSERT_EQ(name.size(), 259u);
+    EXPECT_EQ(job.Run({"c.zip", "/36"}).out, Finished({" c.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.dir().Read("fido/" + deep + "/OUT/11f80024.req"), "a.zip\r\nb.zip\r\nc.zip\r\n");
+    EXPECT_EQ(TreeBelow(job.dir().At("fido/" + deep + "/OUT")), std::vector<std::string>{"11f80024.req"});
 }
 
 }  // namespace

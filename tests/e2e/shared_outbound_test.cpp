@@ -10,6 +10,7 @@
 #include <map>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "e2e/harness.hpp"
 
@@ -99,6 +100,22 @@ TEST_P(SharedOutbound, ReadOnlyRequestFile) {
     EXPECT_FALSE(job.dir().Exists(job.Out("11f80025.req")));
 }
 
+// A second name of someone else's file (a hard link, where the system lets
+// anyone make one) is no request file and no log: the run adds nothing to it.
+TEST_P(SharedOutbound, HardLinksAreNoFilesOfTheOutbound) {
+    const Job job(build());
+    job.ConfigureStandard({"CREATECLO YES", "LOG " + job.ConfigPath("fido/tolvex.log")});
+    job.dir().Write("secret", "root only\r\n");
+    job.dir().MakeDir(job.Out());
+    ASSERT_EQ(link(job.dir().At("secret").c_str(), job.dir().At(job.Out("11f80024.req")).c_str()), 0);
+    ASSERT_EQ(link(job.dir().At("secret").c_str(), job.dir().At("fido/" + job.Created("TOLVEX.LOG")).c_str()), 0);
+    EXPECT_EQ(job.Run({"a.zip", "/37", "/36"}).out,
+              Console({" a.zip -> 2:4600/37.0", " Error! Unable to open " + job.OutboundName("11f80024.req")}));
+    EXPECT_EQ(job.dir().Read("secret"), "root only\r\n");
+    EXPECT_FALSE(job.dir().Exists(job.Out("11f80024.clo")));
+    EXPECT_EQ(job.dir().Read(job.Out("11f80025.req")), "a.zip\r\n");
+}
+
 TOLVEX_BOTH_BUILDS(SharedOutbound);
 
 // Twenty runs at once on one address, each with two requests, CHECKDUPES and
@@ -136,7 +153,7 @@ TEST(SharedOutboundPosix, RunsSideBySideLoseNothing) {
 }
 
 // A request file of the group, cleaned by root and by a member of the group;
-// one reached through a link; one without repeats; an old temporary name taken.
+// one reached through a link; one without repeats.
 TEST(SharedOutboundPosix, CleaningKeepsOwnerRightsLinksAndTheFileItself) {
     const Job job(Build::Posix);
     job.ConfigureStandard({"CHECKDUPES YES"});
@@ -159,18 +176,23 @@ TEST(SharedOutboundPosix, CleaningKeepsOwnerRightsLinksAndTheFileItself) {
         EXPECT_EQ(cleaned.st_uid, asRoot ? 0u : 65534u);
     }
 
-    job.dir().Write("real.req", "x.zip\r\nx.zip\r\n");
-    ASSERT_EQ(symlink(job.dir().At("real.req").c_str(), (out + "/11f80025.req").c_str()), 0);
+    // The sysop's own link leads to a file of theirs, among files of theirs
+    // that only look like copies: the file is cleaned there, the link and
+    // every other file stay, with a repeat and without.
+    job.dir().Write("lists/nodes.2024.req", "x.zip\r\nx.zip\r\n");
+    const std::vector<std::string> neighbours = {"lists/nodes.1.tmp", "lists/nodes.2024.tmp", "lists/nodes.2024.req.7.tmp"};
+    for (const std::string& name : neighbours) job.dir().Write(name, "kept\r\n");
+    ASSERT_EQ(symlink(job.dir().At("lists/nodes.2024.req").c_str(), (out + "/11f80025.req").c_str()), 0);
     job.dir().Write("fido/out/11f80026.req", "y.zip\r\n");
     const ino_t inode = Stat(out + "/11f80026.req").st_ino;
-    job.dir().MakeDir("fido/out/11f80026.tmp");
     EXPECT_EQ(job.Run({"z.zip", "/37", "/38"}).exitCode, 0);
+    EXPECT_EQ(job.Run({"w.zip", "/37"}).exitCode, 0);
     EXPECT_TRUE(S_ISLNK(Stat(out + "/11f80025.req").st_mode));
-    EXPECT_EQ(job.dir().Read("real.req"), "x.zip\r\nz.zip\r\n");
+    EXPECT_EQ(job.dir().Read("lists/nodes.2024.req"), "x.zip\r\nz.zip\r\nw.zip\r\n");
+    for (const std::string& name : neighbours) EXPECT_EQ(job.dir().Read(name), "kept\r\n") << name;
     EXPECT_EQ(Stat(out + "/11f80026.req").st_ino, inode);
     EXPECT_EQ(job.dir().Read("fido/out/11f80026.req"), "y.zip\r\nz.zip\r\n");
-    for (const std::string& entry : job.dir().Tree())
-        EXPECT_TRUE(entry.find(".tmp") == std::string::npos || entry == "fido/out/11f80026.tmp/") << entry;
+    EXPECT_EQ(TreeBelow(job.dir().At("lists")).size(), 4u);
 }
 
 // The outbound belongs to the mailer's user and group (2775); a sysop of the
@@ -203,10 +225,56 @@ TEST(SharedOutboundPosix, ASharedOutboundStaysUsableByTheMailer) {
         })) << file;
 }
 
+// A spool of the mailer's account, 0755, as a mailer's package makes it: what
+// a root run makes there, and its log, are that account's, so the mailer can
+// remove what it has sent.
+TEST(SharedOutboundPosix, ARootRunHandsWhatItMakesToTheSpoolsOwner) {
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CREATECLO YES", "LOG " + job.ConfigPath("fido/tolvex.log")});
+    const std::string fido = job.dir().At("fido");
+    ASSERT_EQ(chown(fido.c_str(), kMailer, kGroup), 0);
+    chmod(fido.c_str(), 0755);
+    EXPECT_EQ(job.Run({"a.zip", "/36.7", "3:700/5"}).exitCode, 0);
+    for (const char* made : {"out", "out/11f80024.pnt", "out/11f80024.pnt/00000007.req", "out/11f80024.pnt/00000007.clo",
+                             "out.003", "out.003/02bc0005.req", "tolvex.log"}) {
+        const struct stat info = Stat(fido + "/" + made);
+        EXPECT_EQ(info.st_uid, kMailer) << made;
+        EXPECT_EQ(info.st_gid, kGroup) << made;
+    }
+}
+
+// The typical job, traced: once OUTBOUND is open, no name below it is looked
+// up from the root again; each is reached through a folder the run holds.
+TEST(SharedOutboundPosix, NamesBelowTheOutboundAreReachedThroughHeldFolders) {
+    TOLVEX_NEED(OnPath("strace"), "strace");
+    const Job job(Build::Posix);
+    job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES", "LOG " + job.ConfigPath("fido/tolvex.log")});
+    job.dir().Write("fido/out/11f80024.req", "a.zip\r\na.zip\r\n");
+    RunOptions options;
+    options.folder = job.dir().Path();
+    options.errorFile = "/dev/null";
+    ASSERT_EQ(RunCommand({"strace", "-f", "-qq", "-o", "trace", "prog/tolvex", "b.zip", "/36", "/37.1"}, options).exitCode, 0);
+    EXPECT_EQ(job.dir().Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\n");
+    const std::string fido = job.dir().At("fido");
+    std::istringstream trace(job.dir().Read("trace"));
+    int outboundOpens = 0;
+    for (std::string line; std::getline(trace, line);) {
+        if (line.find('"' + fido) == std::string::npos) continue;
+        // OUTBOUND itself, once an address, as a folder; the log's folder once.
+        if (line.find("openat(AT_FDCWD, \"" + fido + "\", O_RDONLY|O_CLOEXEC|O_PATH|O_DIRECTORY)") != std::string::npos) {
+            ++outboundOpens;
+            continue;
+        }
+        EXPECT_EQ(outboundOpens, 0) << "looked up by its full name: " << line;
+    }
+    EXPECT_EQ(outboundOpens, 3);
+}
+
 // A member of the group that shares the outbound plants links there: to a
 // root-owned file with repeated lines, as the log (which the Windows sample
-// keeps in OUTBOUND), and as a point's folder. Root runs tolvex: nothing outside
-// the outbound is touched, and the address with the link is given up.
+// keeps in OUTBOUND), and as a point's folder; the mailer, who owns out/,
+// plants one too. Root runs tolvex: nothing outside the outbound is touched,
+// and the address with the link is given up.
 TEST(SharedOutboundPosix, LinksOthersPlantInASharedOutboundLeadNowhere) {
     const Job job(Build::Posix);
     job.ConfigureStandard({"CHECKDUPES YES", "CREATECLO YES", "LOG " + job.ConfigPath("fido/tolvex.log")});
@@ -222,31 +290,43 @@ TEST(SharedOutboundPosix, LinksOthersPlantInASharedOutboundLeadNowhere) {
         ASSERT_TRUE(AsUser({kMember, kGroup, {kGroup}}, [&] {
             return symlink(job.dir().At(target).c_str(), job.dir().At(link).c_str()) == 0;
         })) << link;
+    ASSERT_TRUE(AsUser({kMailer, kGroup, {kGroup}}, [&] {
+        return symlink(job.dir().At("decoy").c_str(), job.dir().At("fido/out/11f80028.req").c_str()) == 0;
+    }));
 
     EXPECT_EQ(job.Run({"a.zip", "/38", "/36"}).out, Console({" a.zip -> 2:4600/38.0", " Error! Unable to open " + job.OutboundName("11f80024.req")}));
     EXPECT_EQ(job.Run({"a.zip", "/37.7"}).out, Console({" Error! Unable to open " + job.OutboundName("11f80025.pnt\\00000007.req")}));
+    EXPECT_EQ(job.Run({"a.zip", "/40"}).out, Console({" Error! Unable to open " + job.OutboundName("11f80028.req")}));
     EXPECT_EQ(job.dir().Read("decoy"), decoy);
-    EXPECT_EQ(Stat(job.dir().At("decoy")).st_ino, inode);
+    const struct stat after = Stat(job.dir().At("decoy"));
+    EXPECT_EQ(after.st_ino, inode);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_EQ(after.st_mode & 07777, 0644u);
     EXPECT_EQ(TreeBelow(job.dir().At("decoys")), std::vector<std::string>{});
     EXPECT_EQ(TreeBelow(job.dir().At("fido")),
               (std::vector<std::string>{"out/", "out/11f80024.req", "out/11f80025.pnt", "out/11f80026.clo",
-                                        "out/11f80026.req", "tolvex.log"}));
+                                        "out/11f80026.req", "out/11f80028.req", "tolvex.log"}));
     EXPECT_EQ(job.dir().Read("fido/out/11f80026.req"), "a.zip\r\n");
 
-    // A link the sysop made, who runs tolvex, leads where the sysop meant; the
-    // cleaning rewrites the file there, and the link stays.
-    job.dir().MakeDir("mine");
+    // Links the sysop made, who runs tolvex, lead where the sysop meant: the
+    // cleaning rewrites the file there, and the link stays; a point's folder
+    // kept elsewhere gets the point's files.
+    job.dir().MakeDir("mine/pnt");
     ASSERT_EQ(chown(job.dir().At("mine").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(job.dir().At("mine/pnt").c_str(), 65534, 65534), 0);
     const RunOptions sysop = AsNobody({kGroup});
     ASSERT_TRUE(AsUser(*sysop.user, [&] {
         const std::string wanted = job.dir().At("mine/wanted.req");
         const int fd = open(wanted.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
         return fd >= 0 && write(fd, "x.zip\r\nx.zip\r\n", 14) == 14 && close(fd) == 0 &&
-               symlink(wanted.c_str(), job.dir().At("fido/out/11f80027.req").c_str()) == 0;
+               symlink(wanted.c_str(), job.dir().At("fido/out/11f80027.req").c_str()) == 0 &&
+               symlink(job.dir().At("mine/pnt").c_str(), job.dir().At("fido/out/11f80029.pnt").c_str()) == 0;
     }));
-    EXPECT_EQ(job.Run({"z.zip", "/39"}, sysop).exitCode, 0);
+    EXPECT_EQ(job.Run({"z.zip", "/39", "/41.7"}, sysop).exitCode, 0);
     EXPECT_EQ(job.dir().Read("mine/wanted.req"), "x.zip\r\nz.zip\r\n");
     EXPECT_TRUE(S_ISLNK(Stat(job.dir().At("fido/out/11f80027.req")).st_mode));
+    EXPECT_EQ(job.dir().Read("mine/pnt/00000007.req"), "z.zip\r\n");
+    EXPECT_TRUE(job.dir().Exists("mine/pnt/00000007.clo"));
 }
 
 // A FIFO is not waited on, and a link to a device (here one that swallows

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unistd.h>
 #include <iostream>
 #include <map>
 #include <set>
@@ -240,6 +241,11 @@ void ExpectInvariants(const Outcome& run, const std::map<std::string, std::strin
         const auto file = run.files.find(address.requestFile);
         const std::string bytes = file == run.files.end() ? std::string() : file->second;
         const std::set<std::string> held = LineSet(bytes);
+        EXPECT_FALSE(file != run.files.end() && bytes.empty() && !kBefore.count(address.requestFile))
+            << "no request file is left empty by the run: " << address.requestFile;
+        const std::string flow = address.requestFile.substr(0, address.requestFile.size() - 4) + ".clo";
+        EXPECT_FALSE(run.files.count(flow) && !kBefore.count(flow) && held.empty())
+            << "no flow file without a request line: " << flow;
         const std::string shown = std::string(text::kRequestedFrom) + address.printed;
         for (const std::string& line : CrlfLines(run.console))
             if (EndsWith(line, shown) && line.size() > shown.size() + 1) {
@@ -275,7 +281,7 @@ void ExpectInvariants(const Outcome& run, const std::map<std::string, std::strin
     const bool flagRemovalFailed = run.report.failedOperation == "delete" && EndsWith(run.report.failedName, ".bsy");
     for (const auto& [name, bytes] : run.files) {
         EXPECT_FALSE(EndsWith(name, ".bsy") && !flagRemovalFailed) << "no busy flag is left: " << name;
-        EXPECT_FALSE(EndsWith(name, ".tmp")) << "no temporary file is left: " << name;
+        EXPECT_FALSE(EndsWith(name, ".tmp") || EndsWith(name, "~")) << "no temporary file is left: " << name;
     }
     if (run.report.consoleLostAt >= 0) {
         EXPECT_TRUE(run.files == clean) << "a console that cannot be written changes nothing on disk";
@@ -348,6 +354,49 @@ TEST(BusyFlag, IsWaitedForOnTheProgramsOwnClock) {
             EXPECT_EQ(report.clock, 5000) << "the last look when the 5 s are over";
             EXPECT_EQ(dir.Read("fido/out/11f80024.bsy"), "4711\r\n");
         }
+    }
+}
+
+// A small job of the faulty program in `dir` (CHECKDUPES on), with the
+// environment given.
+RunResult RunSmallJob(const ScratchDir& dir, const std::vector<std::string>& items,
+                      std::vector<std::pair<std::string, std::string>> environment) {
+    dir.Write("tolvex.cfg", Crlf({"OUTBOUND " + dir.At("fido"), "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "CHECKDUPES YES"}));
+    RunOptions options;
+    options.folder = dir.Path();
+    options.environment = std::move(environment);
+    std::vector<std::string> argv = {TOLVEX_FAULTY_PROGRAM, "/c:" + dir.At("tolvex.cfg")};
+    argv.insert(argv.end(), items.begin(), items.end());
+    return RunCommand(argv, options);
+}
+
+// Another program adds a line to the request file (open, write, close, as a
+// script does) while the cleaning waits before its rename: the line is in the
+// request file afterwards, with the cleaned lines and the run's own.
+TEST(Cleaning, KeepsALineAddedBeforeItsRename) {
+    const ScratchDir dir;
+    dir.Write("fido/out/11f80024.req", "a.zip\r\nb.zip\r\na.zip\r\n");
+    const RunResult run =
+        RunSmallJob(dir, {"c.zip", "/36"}, {{"TOLVEX_ADD_BEFORE_REPLACE", dir.At("fido/out/11f80024.req") + " grow-1.zip"}});
+    EXPECT_EQ(run.out, Finished({" c.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(dir.Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\ngrow-1.zip\r\nc.zip\r\n");
+}
+
+// Windows tells the owner of a link or a junction as an account: the run's,
+// the Administrators group's or SYSTEM's, or another's; the faulty platform
+// gives a link's owner so. Only another's link is refused.
+TEST(Links, AreFollowedAsTheirOwnerAllows) {
+    for (const std::string owner : {"Other", "System", "Run"}) {
+        const ScratchDir dir;
+        dir.Write("decoy.req", "x.zip\r\n");
+        dir.MakeDir("fido/out");
+        ASSERT_EQ(symlink(dir.At("decoy.req").c_str(), dir.At("fido/out/11f80024.req").c_str()), 0);
+        const RunResult run = RunSmallJob(dir, {"a.zip", "/36"}, {{"TOLVEX_LINK_OWNER", "11f80024.req " + owner}});
+        const bool followed = owner != "Other";
+        EXPECT_EQ(run.out, followed ? Finished({" a.zip -> 2:4600/36.0"})
+                                    : Console({" Error! Unable to open " + Upper(dir.At("fido")) + "\\OUT\\11f80024.req"}))
+            << owner;
+        EXPECT_EQ(dir.Read("decoy.req"), followed ? "x.zip\r\na.zip\r\n" : "x.zip\r\n") << owner;
     }
 }
 

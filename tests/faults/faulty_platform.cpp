@@ -40,6 +40,9 @@ struct Recorder {
     // end of the link's name and the owner.
     std::string linkOwned;
     platform::Owner linkOwner = platform::Owner::Other;
+    // Another program that adds a line to a file (open, write, close) right
+    // before the run replaces a file: TOLVEX_ADD_BEFORE_REPLACE ("<path> <line>").
+    std::string adding, added;
 
     Recorder() {
         stillClock = std::getenv("TOLVEX_STILL_CLOCK") != nullptr;
@@ -49,6 +52,11 @@ struct Recorder {
             vanishing = std::string(text.substr(text.find(' ') + 1));
         }
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
+        if (const char* add = std::getenv("TOLVEX_ADD_BEFORE_REPLACE")) {
+            const std::string_view text(add);
+            adding = std::string(text.substr(0, text.find(' ')));
+            added = std::string(text.substr(text.find(' ') + 1)) + "\r\n";
+        }
         if (const char* link = std::getenv("TOLVEX_LINK_OWNER")) {
             const std::string_view text(link);
             const std::string_view owner = text.substr(text.find(' ') + 1);
@@ -252,6 +260,12 @@ int EntryRemove(Handle folder, std::string_view name) {
 // a file without a name.
 int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old) {
     const std::string both = InFolder(folder, from) + " -> " + InFolder(folder, to);
+    Recorder& faults = Faults();
+    if (!faults.adding.empty())
+        if (std::FILE* other = std::fopen(faults.adding.c_str(), "ab")) {
+            std::fwrite(faults.added.data(), 1, faults.added.size(), other);
+            std::fclose(other);
+        }
     const int result =
         OnPath("replace", both, EACCES, [&] { return platform_system::EntryReplace(folder, from, copy, to, old); });
     if (result == 0 && copy != kNoHandle) Faults().names[copy] = InFolder(folder, to);
