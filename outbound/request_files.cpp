@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <new>
+#include <utility>
 
 #include "outbound/busy_flag.hpp"
 #include "runtime/console_texts.hpp"
@@ -125,7 +126,7 @@ void ReplaceWithCopy(HeldFile& file, const std::string& content, std::int64_t ta
     platform::Handle copied = copy.Release();
     if (error == 0) error = platform::EntryReplace(folder.Handle(), place.Name, copied, file.Name(), old);
     if (error != 0) {
-        if (copied != platform::kNoHandle) platform::FileClose(copied);
+        if (copied != platform::kNoHandle) platform::FileClose(std::exchange(copied, platform::kNoHandle));
         [[maybe_unused]] const int removed = RemoveFile(place);
     }
     // Where the old file stays open (POSIX), what was added to it up to the
@@ -183,16 +184,20 @@ std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, co
     std::unordered_set<std::string> present;
     HeldFile file;
     int error = OpenFile(place, platform::Access::ReadWrite, file);
-    if (error == 0) {
+    platform::Handle handle = platform::kNoHandle;
+    if (platform::MeansMissing(error)) {
+        error = MakeFile(place, platform::Access::ReadWrite, handle);
+        made = error == 0;
+        // Made meanwhile by a program that does not take the flag: added to.
+        if (platform::MeansAlreadyExists(error)) error = OpenFile(place, platform::Access::ReadWrite, file);
+    }
+    if (made) {
+        request.Take(handle);
+    } else if (error == 0) {
         if (job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
         request.Take(file.Release());
         request.ToEnd();
         error = request.TakeError();
-    } else if (platform::MeansMissing(error)) {
-        platform::Handle handle = platform::kNoHandle;
-        error = MakeFile(place, platform::Access::ReadWrite, handle);
-        if (error == 0) request.Take(handle);
-        made = error == 0;
     }
     if (error != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
     return present;

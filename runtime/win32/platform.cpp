@@ -1,5 +1,6 @@
-// The operating-system operations on 32-bit Windows, through kernel32 only.
-// Paths are handed to the system as they come: "\" is its own separator.
+// The operating-system operations on 32-bit Windows, through kernel32 (and
+// advapi32 for the owners of links). Paths are handed to the system as they
+// come: "\" is its own separator.
 #define WIN32_LEAN_AND_MEAN
 #define NOMINMAX
 #include <windows.h>
