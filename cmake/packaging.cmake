@@ -6,10 +6,11 @@
 #   cmake --build build --target packages       build/packages/tolvex_*.deb
 #                                               and tolvex-*-win32.zip
 #
-# The program looks for its configuration, after its own folder, in the
-# configuration folder of the prefix it was built for, then in /etc. The
-# Debian package is for the prefix /usr, whose folder is /etc: it holds a
-# program of its own, built so, and the sample as /etc/tolvex.cfg.
+# Installed in the bin folder of the prefix it was built for, the program
+# looks for its configuration, after its own folder, in that prefix's
+# configuration folder, then in /etc; a copy anywhere else looks only in its
+# own folder. The Debian package is for the prefix /usr (/usr/bin and /etc):
+# it holds a program of its own, built so, and the sample as /etc/tolvex.cfg.
 include(GNUInstallDirs)
 
 set(TOLVEX_MAINTAINER "tolvex developers <tolvex@example.org>" CACHE STRING
@@ -42,7 +43,7 @@ install(CODE [[
 # of the package, kept on upgrade and removed on purge.
 add_library(tolvex_platform_packaged STATIC runtime/posix/platform.cpp runtime/posix/path_map.cpp)
 target_include_directories(tolvex_platform_packaged PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_CONFIG_FOLDER="/etc")
+target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_PROGRAM_FOLDER="/usr/bin" TOLVEX_CONFIG_FOLDER="/etc")
 target_link_libraries(tolvex_platform_packaged PRIVATE tolvex_warnings)
 add_executable(tolvex_packaged main.cpp)
 target_link_libraries(tolvex_packaged PRIVATE tolvex_core tolvex_platform_packaged tolvex_warnings)
