@@ -328,10 +328,23 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
     EXPECT_NE(manual.out.find(std::string(".TH TOLVEX 1 \"") + TOLVEX_RELEASE_DATE + "\" \"tolvex " + TOLVEX_VERSION + "\""),
               std::string::npos);
 
-    // The installed program runs; beside it there is no configuration.
+    // The installed program runs; outside the prefix it was built for it is a
+    // copy, and beside it there is no configuration.
     EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex")).out, Usage());
     EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
               Console({" Error! Unable to open tolvex.cfg"}));
+
+    // Where it was built to be installed (/usr/local/bin), in a mount namespace
+    // of the case's own, it does the job of the configuration in the prefix's
+    // configuration folder.
+    const std::string built = TOLVEX_INSTALL_PREFIX;
+    if (std::string(TOLVEX_INSTALL_SYSCONFDIR) != built + "/etc") GTEST_SKIP() << "built for " << built;
+    TOLVEX_NEED(NamespacesAvailable(), "root with unshare (util-linux)");
+    fs::create_directories(dir.At("fido"));
+    dir.Write("usr/etc/tolvex.cfg", Crlf({"OUTBOUND " + dir.At("fido"), "DEFAULTOUTBOUND OUTB", "DEFAULTNET 2:4600"}));
+    const RunResult job = RunInNamespace({PlantMount(prefix, built)}, "cd / && " + Quoted(built + "/bin/tolvex") + " pntlist.zip /36");
+    EXPECT_EQ(job.out, Finished({" pntlist.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(dir.Read("fido/outb/11f80024.req"), "pntlist.zip\r\n");
 }
 
 // ---- The Windows program -----------------------------------------------
@@ -350,15 +363,19 @@ TEST(Windows, ProgramCarriesItsManifest) {
 
 // ---- The packages ------------------------------------------------------
 
-// Runs an installed program with the items pntlist.zip /36, as nobody from
-// "/", in a mount namespace of its own where /etc shows the files of `etc`
-// over its own and /var/spool and /var/log are empty: the machine's own
-// folders are neither used nor written.
-RunResult RunInstalled(const std::string& etc, const std::string& program) {
-    const std::string mounts = "mount -t overlay overlay -o lowerdir=" + etc + ":/etc /etc && mount -t tmpfs none /var/spool"
-                               " && mount -t tmpfs none /var/log";
-    const std::string run = "cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " pntlist.zip /36";
-    return RunShell("unshare --mount sh -c " + Quoted(mounts + " && " + run));
+// The package's files, extracted into `root`, shown over the machine's /etc
+// and /usr/bin, with /var/spool and /var/log empty: the machine's own folders
+// are neither used nor written.
+std::vector<std::string> PackageMounts(const ScratchDir& root) {
+    return {PlantMount(root.At("etc"), "/etc"), PlantMount(root.At("usr/bin"), "/usr/bin"), EmptyMount("/var/spool"),
+            EmptyMount("/var/log")};
+}
+
+// Runs a program with the items pntlist.zip /36, as nobody from "/", where the
+// package is installed in a mount namespace of its own.
+RunResult RunInstalled(const ScratchDir& root, const std::string& program) {
+    return RunInNamespace(PackageMounts(root), "cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                                   Quoted(program) + " pntlist.zip /36");
 }
 
 std::vector<std::string> DebianPackages() {
@@ -404,22 +421,27 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
     ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
 }
 
-// The program as the package installs it, run as nobody from "/", finds the
-// package's /etc/tolvex.cfg (whose OUTBOUND this machine does not have), and
-// a configuration beside it before that.
+// The program as the package installs it, /usr/bin/tolvex, run as nobody
+// from "/", finds the package's /etc/tolvex.cfg (whose OUTBOUND this machine
+// does not have), and so does a link to it under another name; a copy of it
+// elsewhere reads only what lies beside it; a configuration beside the
+// installed program comes first.
 TEST(Packages, InstalledProgramFindsThePackagesConfiguration) {
     TOLVEX_NEED(OnPath("dpkg"), "dpkg");
-    TOLVEX_NEED(geteuid() == 0 && OnPath("unshare") && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
+    TOLVEX_NEED(NamespacesAvailable() && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
     const std::vector<std::string> packages = DebianPackages();
     ASSERT_EQ(packages.size(), 1u);
     ScratchDir root;
     ASSERT_EQ(RunShell("dpkg -x " + Quoted(packages.front()) + " " + Quoted(root.Path())).exitCode, 0);
-    const std::string program = Quoted(root.At("usr/bin/tolvex"));
-    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Cannot find directory \"/VAR/SPOOL/FTN\""}));
+    const std::string sample = Console({" Cannot find directory \"/VAR/SPOOL/FTN\""});
+    EXPECT_EQ(RunInstalled(root, "/usr/bin/tolvex").out, sample);
+    fs::create_directories(root.At("bin"));
+    fs::create_symlink("/usr/bin/tolvex", root.At("bin/uplink2"));
+    EXPECT_EQ(RunInstalled(root, root.At("bin/uplink2")).out, sample);
+    CopyProgram(root.At("usr/bin/tolvex"), root.At("copy/tolvex"));
+    EXPECT_EQ(RunInstalled(root, root.At("copy/tolvex")).out, Console({" Error! Unable to open tolvex.cfg"}));
     root.Write("usr/bin/tolvex.cfg", Crlf({"DEFAULTNODE 12"}));
-    std::string beside = root.At("usr/bin/tolvex.CFG");
-    std::replace(beside.begin(), beside.end(), '/', '\\');
-    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Error! OUTBOUND is not set in " + beside}));
+    EXPECT_EQ(RunInstalled(root, "/usr/bin/tolvex").out, Console({" Error! OUTBOUND is not set in \\usr\\bin\\tolvex.CFG"}));
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {
