@@ -301,6 +301,30 @@ TEST(Install, ALinkOnThePathFindsTheConfigurationBesideTheRealProgram) {
     EXPECT_EQ(copy.out, Console({" Error! Unable to open tolvex.cfg"}));
 }
 
+// ---- The mailer ----------------------------------------------------------
+
+// The sample, and the README, name the outbound of Debian's binkd package:
+// the binkd line they quote is the one its binkd.cfg ships, and OUTBOUND with
+// DEFAULTOUTBOUND (created in lower case) is that line's outbound.
+TEST(Install, SampleMeetsDebiansBinkdPackage) {
+    TOLVEX_NEED(RunShell("dpkg-query -W binkd >/dev/null 2>&1").exitCode == 0, "binkd");
+    if (RunShell("dpkg --verify binkd 2>/dev/null").out.find("/etc/binkd/binkd.cfg") != std::string::npos)
+        GTEST_SKIP() << "/etc/binkd/binkd.cfg is not as the package ships it";
+    const std::string shipped = ReadFile("/etc/binkd/binkd.cfg");
+    std::smatch domain;
+    ASSERT_TRUE(std::regex_search(shipped, domain, std::regex("\ndomain fidonet (/[^ \n]+) 2\n"))) << shipped;
+    const std::string outbound = domain[1].str();
+    const std::string sample = ReadFile(Source(kLinuxSample));
+    EXPECT_NE(sample.find(";   domain fidonet " + outbound + " 2\n"), std::string::npos) << outbound;
+    EXPECT_NE(ReadFile(Source("README.md")).find("\ndomain fidonet " + outbound + " 2 "), std::string::npos) << outbound;
+    std::smatch above, folder;
+    ASSERT_TRUE(std::regex_search(sample, above, std::regex("\nOUTBOUND ([^\n]+)\n")));
+    ASSERT_TRUE(std::regex_search(sample, folder, std::regex("\nDEFAULTOUTBOUND ([^\n]+)\n")));
+    std::string created = folder[1].str();
+    std::transform(created.begin(), created.end(), created.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(above[1].str() + "/" + created, outbound);
+}
+
 // ---- cmake --install ---------------------------------------------------
 
 TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
@@ -418,7 +442,7 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
     EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
     fs::create_directories(root.At("fido"));
     root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
-    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
+    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "outb");
 }
 
 // The program as the package installs it, /usr/bin/tolvex, run as nobody
