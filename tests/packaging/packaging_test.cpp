@@ -426,23 +426,72 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
 
     ScratchDir root;
     ASSERT_EQ(RunShell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).exitCode, 0);
+    const std::set<std::string> inEtc = {"etc/", "etc/tolvex.cfg", "etc/logrotate.d/", "etc/logrotate.d/tolvex"};
     for (const std::string& path : root.Tree())
-        EXPECT_TRUE(path.rfind("usr", 0) == 0 || path == "etc/" || path == "etc/tolvex.cfg") << "a file elsewhere: " << path;
+        EXPECT_TRUE(path.rfind("usr", 0) == 0 || inEtc.count(path) == 1) << "a file elsewhere: " << path;
     for (const char* file : {"usr/bin/tolvex", "usr/share/man/man1/tolvex.1.gz", "usr/share/doc/tolvex/copyright",
                              "usr/share/doc/tolvex/changelog.gz", "usr/share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(root.Exists(file)) << file;
 
     EXPECT_EQ(RunShell(Quoted(root.At("usr/bin/tolvex"))).out, Usage());
 
-    // The sample as /etc/tolvex.cfg, a configuration file of the package.
+    // The sample as /etc/tolvex.cfg and its log's rotation, configuration
+    // files of the package.
     EXPECT_EQ(root.Read("etc/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
-    EXPECT_EQ(RunShell("dpkg-deb -I " + Quoted(deb) + " conffiles").out, "/etc/tolvex.cfg\n");
+    EXPECT_EQ(root.Read("etc/logrotate.d/tolvex"), ReadFile(Source("cmake/debian/logrotate")));
+    EXPECT_EQ(RunShell("dpkg-deb -I " + Quoted(deb) + " conffiles").out, "/etc/logrotate.d/tolvex\n/etc/tolvex.cfg\n");
 
     // The Linux sample it ships, beside the program as a sysop puts it.
     EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
     fs::create_directories(root.At("fido"));
     root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
     ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "outb");
+}
+
+// The maintainer scripts, run where the package is installed in a mount
+// namespace of their own, on a machine without the mailer's account: the
+// postinst makes the account as Debian's binkd package does (uid and gid
+// 64000) and the sample's log folder, ftn:ftn 2770; the mailer's account runs
+// the sample job and logs it; logrotate accepts the entry and rotates the log,
+// and the next run, by a member of the group, makes a new one in the folder's
+// group. Purge takes the logs, and the folder once nothing else is in it.
+TEST(Packages, MaintainerScriptsMakeTheLogFolderAndPurgeTakesTheLogs) {
+    TOLVEX_NEED(OnPath("dpkg") && OnPath("logrotate") && OnPath("adduser"), "dpkg, logrotate and adduser");
+    TOLVEX_NEED(NamespacesAvailable() && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
+    const std::vector<std::string> packages = DebianPackages();
+    ASSERT_EQ(packages.size(), 1u);
+    ScratchDir root;
+    ASSERT_EQ(RunShell("dpkg -x " + Quoted(packages.front()) + " " + Quoted(root.Path()) + " && dpkg-deb -e " +
+                       Quoted(packages.front()) + " " + Quoted(root.At("control"))).exitCode, 0);
+    root.MakeDir("etc-changes");
+    root.MakeDir("etc-work");
+    std::vector<std::string> mounts = PackageMounts(root);
+    // /etc writable, the changes kept in the scratch folder: the account is made there.
+    mounts.front() = "mount -t overlay overlay -o 'lowerdir=" + root.At("etc") + ":/etc,upperdir=" +
+                     root.At("etc-changes") + ",workdir=" + root.At("etc-work") + "' /etc";
+    const std::string logs = "for f in /var/log/ftn/*; do echo \"$(basename $f) $(stat -c %G $f) $(cut -c16- $f | tr -d '\\r')\"; done\n";
+    const RunResult run = RunInNamespace(mounts,
+        "sed -i '/^ftn:/d' /etc/passwd /etc/group /etc/shadow /etc/gshadow\n"
+        "sh " + root.At("control/postinst") + " configure 2>/dev/null\n"
+        "echo $(id -u ftn) $(id -g ftn) $(stat -c '%U:%G %a' /var/log/ftn)\n"
+        // The spool as Debian's binkd package ships it.
+        "install -d -o ftn -g ftn /var/spool/ftn /var/spool/ftn/outb\n"
+        "cd / && setpriv --reuid=ftn --regid=ftn --init-groups /usr/bin/tolvex pntlist.zip /36 >/dev/null\n"
+        "logrotate -d -s /var/spool/state /etc/logrotate.d/tolvex >/dev/null 2>&1 && echo accepted\n"
+        "logrotate -f -s /var/spool/state /etc/logrotate.d/tolvex\n"
+        // The spool shared with the group, as the manual tells.
+        "chmod -R g+w /var/spool/ftn && find /var/spool/ftn -type d -exec chmod g+s {} +\n"
+        "setpriv --reuid=65534 --regid=65534 --groups=ftn /usr/bin/tolvex nodelist.zip /36 >/dev/null\n" + logs +
+        "sh " + root.At("control/postrm") + " remove\n" + logs +
+        "echo other > /var/log/ftn/other.log\n"
+        "sh " + root.At("control/postrm") + " purge\n" + logs +
+        "rm /var/log/ftn/other.log && sh " + root.At("control/postrm") + " purge\n"
+        "test -e /var/log/ftn || echo purged");
+    EXPECT_EQ(run.out,
+              "64000 64000 ftn:ftn 2770\naccepted\n"
+              "tolvex.log ftn nodelist.zip 2:4600/36.0\ntolvex.log.1 ftn pntlist.zip 2:4600/36.0\n"
+              "tolvex.log ftn nodelist.zip 2:4600/36.0\ntolvex.log.1 ftn pntlist.zip 2:4600/36.0\n"
+              "other.log ftn \npurged\n");
 }
 
 // The program as the package installs it, /usr/bin/tolvex, run as nobody
