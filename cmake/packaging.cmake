@@ -6,10 +6,12 @@
 #   cmake --build build --target packages       build/packages/tolvex_*.deb
 #                                               and tolvex-*-win32.zip
 #
-# The program looks for its configuration, after its own folder, in the
-# configuration folder of the prefix it was built for, then in /etc. The
-# Debian package is for the prefix /usr, whose folder is /etc: it holds a
-# program of its own, built so, and the sample as /etc/tolvex.cfg.
+# Installed in the bin folder of the prefix it was built for, the program
+# looks for its configuration, after its own folder, in that prefix's
+# configuration folder, then in /etc; a copy anywhere else looks only in its
+# own folder. The Debian package is for the prefix /usr (/usr/bin and /etc):
+# it holds a program of its own, built so, the sample as /etc/tolvex.cfg, the
+# sample's log folder (made by its postinst) and that log's rotation.
 include(GNUInstallDirs)
 
 set(TOLVEX_MAINTAINER "tolvex developers <tolvex@example.org>" CACHE STRING
@@ -38,18 +40,21 @@ install(CODE [[
     file(INSTALL "${tolvex_sample}" DESTINATION "${tolvex_config_folder}")
   endif()]] COMPONENT program)
 
-# The Debian package: its own program, and the sample as a configuration file
-# of the package, kept on upgrade and removed on purge.
+# The Debian package: its own program, the sample as a configuration file of
+# the package, kept on upgrade and removed on purge, and the rotation of the
+# sample's log; its maintainer scripts make the log's folder and take the logs
+# on purge.
 add_library(tolvex_platform_packaged STATIC runtime/posix/platform.cpp runtime/posix/path_map.cpp)
 target_include_directories(tolvex_platform_packaged PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_CONFIG_FOLDER="/etc")
+target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_PROGRAM_FOLDER="/usr/bin" TOLVEX_CONFIG_FOLDER="/etc")
 target_link_libraries(tolvex_platform_packaged PRIVATE tolvex_warnings)
 add_executable(tolvex_packaged main.cpp)
 target_link_libraries(tolvex_packaged PRIVATE tolvex_core tolvex_platform_packaged tolvex_warnings)
 set_target_properties(tolvex_packaged PROPERTIES OUTPUT_NAME tolvex RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/packaged)
 install(TARGETS tolvex_packaged RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT package EXCLUDE_FROM_ALL)
 install(FILES examples/linux/tolvex.cfg DESTINATION /etc COMPONENT package EXCLUDE_FROM_ALL)
-file(WRITE ${CMAKE_BINARY_DIR}/packaged/conffiles "/etc/tolvex.cfg\n")
+install(FILES cmake/debian/logrotate DESTINATION /etc/logrotate.d RENAME tolvex COMPONENT package EXCLUDE_FROM_ALL)
+file(WRITE ${CMAKE_BINARY_DIR}/packaged/conffiles "/etc/logrotate.d/tolvex\n/etc/tolvex.cfg\n")
 
 # The Debian package.
 set(CPACK_GENERATOR DEB)
@@ -66,7 +71,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS binkd)
 # What every installation has, and the package's own program and configuration.
 set(CPACK_INSTALL_CMAKE_PROJECTS
   "${CMAKE_BINARY_DIR};tolvex;Unspecified;/" "${CMAKE_BINARY_DIR};tolvex;package;/")
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaged/conffiles)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/packaged/conffiles
+  ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/cmake/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "FidoNet file requests for a Binkley-style outbound
 tolvex is a small console tool for a FidoNet point or node. It turns file
 names (with wildcards, passwords and list files) and FidoNet addresses,
@@ -77,10 +84,12 @@ and never talks to the network; a mailer such as binkd fetches the files.")
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 find_program(TOLVEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+# adduser: the postinst makes the mailer's account when it is missing.
 if(TOLVEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser")
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libc6, libgcc-s1, libstdc++6")
 endif()
 set(CPACK_SOURCE_GENERATOR TGZ)
 set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-[^/]*/")
@@ -91,6 +100,7 @@ add_custom_command(OUTPUT ${packages_made}
   COMMAND ${CMAKE_CPACK_COMMAND} --config ${CMAKE_BINARY_DIR}/CPackConfig.cmake
   COMMAND ${CMAKE_COMMAND} -E touch ${packages_made}
   DEPENDS tolvex_packaged tolvex_manual examples/linux/tolvex.cfg README.md
+    cmake/debian/postinst cmake/debian/postrm cmake/debian/logrotate
   WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
   COMMENT "Making the Debian package"
   VERBATIM)

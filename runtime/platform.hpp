@@ -146,8 +146,8 @@ void Pause(int milliseconds);
 std::int64_t Milliseconds();
 
 // The folders where an installation keeps its configuration, in the order
-// they are looked in after the program's own, in the program's own form; none
-// on Windows.
+// they are looked in after the program's own, in the program's own form: only
+// for the program in the installation's program folder; none on Windows.
 std::vector<std::string> ConfigurationFolders();
 // A line of a file saved as UTF-8 (with its mark) in the bytes the program
 // takes names in: the ANSI code page on Windows, where a character it cannot

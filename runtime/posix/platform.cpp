@@ -332,10 +332,21 @@ Time LocalTime() {
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-std::string ProgramPath() {
+namespace {
+
+// The program's real file, after every symbolic link; empty when the system
+// does not say.
+std::string RealProgramFile() {
     std::string path(4096, '\0');
     const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
     path.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return path;
+}
+
+}  // namespace
+
+std::string ProgramPath() {
+    std::string path = RealProgramFile();
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
@@ -438,9 +449,28 @@ std::int64_t Milliseconds() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-// The installation's configuration folder is fixed when the program is built.
+namespace {
+
+// Whether the program runs from the installation's program folder, the one it
+// was built to be installed in: the same folder, however either path reaches it.
+bool RunsInstalled() {
+    const std::string file = RealProgramFile();
+    const std::size_t slash = file.rfind('/');
+    if (slash == std::string::npos) return false;
+    struct stat folder {}, installed {};
+    return stat(file.substr(0, slash + 1).c_str(), &folder) == 0 && stat(TOLVEX_PROGRAM_FOLDER, &installed) == 0 &&
+           folder.st_dev == installed.st_dev && folder.st_ino == installed.st_ino;
+}
+
+}  // namespace
+
+// The installation's configuration folder is fixed when the program is built,
+// and belongs to the installed program alone: a copy kept elsewhere, with its
+// own configuration missing or misnamed, would otherwise run on the machine's
+// configuration and write into another network's outbound.
 std::vector<std::string> ConfigurationFolders() {
     std::vector<std::string> folders;
+    if (!RunsInstalled()) return folders;
     for (std::string folder : {std::string(TOLVEX_CONFIG_FOLDER), std::string("/etc")}) {
         std::replace(folder.begin(), folder.end(), '/', '\\');
         if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);

@@ -112,6 +112,27 @@ TEST(StartupPosix, ReadOnlyConfigurationIsRead) {
     EXPECT_EQ(job.Run({"a.zip", "/36"}, AsNobody()).out, Finished({" a.zip -> 2:4600/36.0"}));
 }
 
+// A copy of the program reads only the configuration beside it. With one
+// planted where an installation keeps it (/etc and /usr/local/etc, in a mount
+// namespace of the case's own) naming the case's outbound, a root run of a
+// copy beside a misnamed configuration stops as if none were there, and
+// writes nothing.
+TEST(StartupPosix, CopyReadsNoInstalledConfiguration) {
+    TOLVEX_NEED(NamespacesAvailable(), "root with unshare (util-linux)");
+    const Job job(Build::Posix);
+    const std::vector<std::string> settings = {"OUTBOUND " + job.ConfigPath("fido"), "DEFAULTOUTBOUND OUTB",
+                                               "DEFAULTNET 2:4600", "DEFAULTNODE 12", "CREATECLO YES"};
+    job.Configure(settings, "fido2.cfg");
+    job.dir().Write("etc/tolvex.cfg", CrlfJoined(settings));
+    job.dir().Write("usr/local/etc/tolvex.cfg", CrlfJoined(settings));
+    const RunResult run = RunInNamespace(
+        {PlantMount(job.dir().At("etc"), "/etc"), PlantMount(job.dir().At("usr/local"), "/usr/local")},
+        "test -s /etc/tolvex.cfg -a -s /usr/local/etc/tolvex.cfg && cd / && '" + job.dir().At("prog/tolvex") +
+            "' nodelist.zip /36");
+    EXPECT_EQ(run.out, Console({" Error! Unable to open tolvex.cfg"}));
+    EXPECT_TRUE(job.OutboundUntouched());
+}
+
 // On a terminal the program's own Russian texts appear in the terminal's
 // character set; what echoes the user's input, and every pipe, keep the bytes.
 TEST(StartupPosix, TerminalShowsMessagesInItsCharacterSet) {

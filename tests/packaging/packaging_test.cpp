@@ -301,6 +301,30 @@ TEST(Install, ALinkOnThePathFindsTheConfigurationBesideTheRealProgram) {
     EXPECT_EQ(copy.out, Console({" Error! Unable to open tolvex.cfg"}));
 }
 
+// ---- The mailer ----------------------------------------------------------
+
+// The sample, and the README, name the outbound of Debian's binkd package:
+// the binkd line they quote is the one its binkd.cfg ships, and OUTBOUND with
+// DEFAULTOUTBOUND (created in lower case) is that line's outbound.
+TEST(Install, SampleMeetsDebiansBinkdPackage) {
+    TOLVEX_NEED(RunShell("dpkg-query -W binkd >/dev/null 2>&1").exitCode == 0, "binkd");
+    if (RunShell("dpkg --verify binkd 2>/dev/null").out.find("/etc/binkd/binkd.cfg") != std::string::npos)
+        GTEST_SKIP() << "/etc/binkd/binkd.cfg is not as the package ships it";
+    const std::string shipped = ReadFile("/etc/binkd/binkd.cfg");
+    std::smatch domain;
+    ASSERT_TRUE(std::regex_search(shipped, domain, std::regex("\ndomain fidonet (/[^ \n]+) 2\n"))) << shipped;
+    const std::string outbound = domain[1].str();
+    const std::string sample = ReadFile(Source(kLinuxSample));
+    EXPECT_NE(sample.find(";   domain fidonet " + outbound + " 2\n"), std::string::npos) << outbound;
+    EXPECT_NE(ReadFile(Source("README.md")).find("\ndomain fidonet " + outbound + " 2 "), std::string::npos) << outbound;
+    std::smatch above, folder;
+    ASSERT_TRUE(std::regex_search(sample, above, std::regex("\nOUTBOUND ([^\n]+)\n")));
+    ASSERT_TRUE(std::regex_search(sample, folder, std::regex("\nDEFAULTOUTBOUND ([^\n]+)\n")));
+    std::string created = folder[1].str();
+    std::transform(created.begin(), created.end(), created.begin(), [](unsigned char c) { return std::tolower(c); });
+    EXPECT_EQ(above[1].str() + "/" + created, outbound);
+}
+
 // ---- cmake --install ---------------------------------------------------
 
 TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
@@ -328,10 +352,23 @@ TEST(Install, CmakeInstallPutsEachFileWhereASysopLooks) {
     EXPECT_NE(manual.out.find(std::string(".TH TOLVEX 1 \"") + TOLVEX_RELEASE_DATE + "\" \"tolvex " + TOLVEX_VERSION + "\""),
               std::string::npos);
 
-    // The installed program runs; beside it there is no configuration.
+    // The installed program runs; outside the prefix it was built for it is a
+    // copy, and beside it there is no configuration.
     EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex")).out, Usage());
     EXPECT_EQ(RunShell(Quoted(prefix + "/bin/tolvex") + " pntlist.zip").out,
               Console({" Error! Unable to open tolvex.cfg"}));
+
+    // Where it was built to be installed (/usr/local/bin), in a mount namespace
+    // of the case's own, it does the job of the configuration in the prefix's
+    // configuration folder.
+    const std::string built = TOLVEX_INSTALL_PREFIX;
+    if (std::string(TOLVEX_INSTALL_SYSCONFDIR) != built + "/etc") GTEST_SKIP() << "built for " << built;
+    TOLVEX_NEED(NamespacesAvailable(), "root with unshare (util-linux)");
+    fs::create_directories(dir.At("fido"));
+    dir.Write("usr/etc/tolvex.cfg", Crlf({"OUTBOUND " + dir.At("fido"), "DEFAULTOUTBOUND OUTB", "DEFAULTNET 2:4600"}));
+    const RunResult job = RunInNamespace({PlantMount(prefix, built)}, "cd / && " + Quoted(built + "/bin/tolvex") + " pntlist.zip /36");
+    EXPECT_EQ(job.out, Finished({" pntlist.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(dir.Read("fido/outb/11f80024.req"), "pntlist.zip\r\n");
 }
 
 // ---- The Windows program -----------------------------------------------
@@ -350,15 +387,19 @@ TEST(Windows, ProgramCarriesItsManifest) {
 
 // ---- The packages ------------------------------------------------------
 
-// Runs an installed program with the items pntlist.zip /36, as nobody from
-// "/", in a mount namespace of its own where /etc shows the files of `etc`
-// over its own and /var/spool and /var/log are empty: the machine's own
-// folders are neither used nor written.
-RunResult RunInstalled(const std::string& etc, const std::string& program) {
-    const std::string mounts = "mount -t overlay overlay -o lowerdir=" + etc + ":/etc /etc && mount -t tmpfs none /var/spool"
-                               " && mount -t tmpfs none /var/log";
-    const std::string run = "cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " pntlist.zip /36";
-    return RunShell("unshare --mount sh -c " + Quoted(mounts + " && " + run));
+// The package's files, extracted into `root`, shown over the machine's /etc
+// and /usr/bin, with /var/spool and /var/log empty: the machine's own folders
+// are neither used nor written.
+std::vector<std::string> PackageMounts(const ScratchDir& root) {
+    return {PlantMount(root.At("etc"), "/etc"), PlantMount(root.At("usr/bin"), "/usr/bin"), EmptyMount("/var/spool"),
+            EmptyMount("/var/log")};
+}
+
+// Runs a program with the items pntlist.zip /36, as nobody from "/", where the
+// package is installed in a mount namespace of its own.
+RunResult RunInstalled(const ScratchDir& root, const std::string& program) {
+    return RunInNamespace(PackageMounts(root), "cd / && exec setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                                   Quoted(program) + " pntlist.zip /36");
 }
 
 std::vector<std::string> DebianPackages() {
@@ -385,41 +426,95 @@ TEST(Packages, DebianPackageInstallsAndRuns) {
 
     ScratchDir root;
     ASSERT_EQ(RunShell("dpkg -x " + Quoted(deb) + " " + Quoted(root.Path())).exitCode, 0);
+    const std::set<std::string> inEtc = {"etc/", "etc/tolvex.cfg", "etc/logrotate.d/", "etc/logrotate.d/tolvex"};
     for (const std::string& path : root.Tree())
-        EXPECT_TRUE(path.rfind("usr", 0) == 0 || path == "etc/" || path == "etc/tolvex.cfg") << "a file elsewhere: " << path;
+        EXPECT_TRUE(path.rfind("usr", 0) == 0 || inEtc.count(path) == 1) << "a file elsewhere: " << path;
     for (const char* file : {"usr/bin/tolvex", "usr/share/man/man1/tolvex.1.gz", "usr/share/doc/tolvex/copyright",
                              "usr/share/doc/tolvex/changelog.gz", "usr/share/doc/tolvex/examples/tolvex.cfg"})
         EXPECT_TRUE(root.Exists(file)) << file;
 
     EXPECT_EQ(RunShell(Quoted(root.At("usr/bin/tolvex"))).out, Usage());
 
-    // The sample as /etc/tolvex.cfg, a configuration file of the package.
+    // The sample as /etc/tolvex.cfg and its log's rotation, configuration
+    // files of the package.
     EXPECT_EQ(root.Read("etc/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
-    EXPECT_EQ(RunShell("dpkg-deb -I " + Quoted(deb) + " conffiles").out, "/etc/tolvex.cfg\n");
+    EXPECT_EQ(root.Read("etc/logrotate.d/tolvex"), ReadFile(Source("cmake/debian/logrotate")));
+    EXPECT_EQ(RunShell("dpkg-deb -I " + Quoted(deb) + " conffiles").out, "/etc/logrotate.d/tolvex\n/etc/tolvex.cfg\n");
 
     // The Linux sample it ships, beside the program as a sysop puts it.
     EXPECT_EQ(root.Read("usr/share/doc/tolvex/examples/tolvex.cfg"), ReadFile(Source(kLinuxSample)));
     fs::create_directories(root.At("fido"));
     root.Write("usr/bin/tolvex.cfg", SampleConfiguration(kLinuxSample, root.At("fido"), root.At("fido/tolvex.log")));
-    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "out");
+    ExpectSampleJob(root, Quoted(root.At("usr/bin/tolvex")), "outb");
 }
 
-// The program as the package installs it, run as nobody from "/", finds the
-// package's /etc/tolvex.cfg (whose OUTBOUND this machine does not have), and
-// a configuration beside it before that.
+// The maintainer scripts, run where the package is installed in a mount
+// namespace of their own, on a machine without the mailer's account: the
+// postinst makes the account as Debian's binkd package does (uid and gid
+// 64000) and the sample's log folder, ftn:ftn 2770; the mailer's account runs
+// the sample job and logs it; logrotate accepts the entry and rotates the log,
+// and the next run, by a member of the group, makes a new one in the folder's
+// group. Purge takes the logs, and the folder once nothing else is in it.
+TEST(Packages, MaintainerScriptsMakeTheLogFolderAndPurgeTakesTheLogs) {
+    TOLVEX_NEED(OnPath("dpkg") && OnPath("logrotate") && OnPath("adduser"), "dpkg, logrotate and adduser");
+    TOLVEX_NEED(NamespacesAvailable() && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
+    const std::vector<std::string> packages = DebianPackages();
+    ASSERT_EQ(packages.size(), 1u);
+    ScratchDir root;
+    ASSERT_EQ(RunShell("dpkg -x " + Quoted(packages.front()) + " " + Quoted(root.Path()) + " && dpkg-deb -e " +
+                       Quoted(packages.front()) + " " + Quoted(root.At("control"))).exitCode, 0);
+    root.MakeDir("etc-changes");
+    root.MakeDir("etc-work");
+    std::vector<std::string> mounts = PackageMounts(root);
+    // /etc writable, the changes kept in the scratch folder: the account is made there.
+    mounts.front() = "mount -t overlay overlay -o 'lowerdir=" + root.At("etc") + ":/etc,upperdir=" +
+                     root.At("etc-changes") + ",workdir=" + root.At("etc-work") + "' /etc";
+    const std::string logs = "for f in /var/log/ftn/*; do echo \"$(basename $f) $(stat -c %G $f) $(cut -c16- $f | tr -d '\\r')\"; done\n";
+    const RunResult run = RunInNamespace(mounts,
+        "sed -i '/^ftn:/d' /etc/passwd /etc/group /etc/shadow /etc/gshadow\n"
+        "sh " + root.At("control/postinst") + " configure 2>/dev/null\n"
+        "echo $(id -u ftn) $(id -g ftn) $(stat -c '%U:%G %a' /var/log/ftn)\n"
+        // The spool as Debian's binkd package ships it.
+        "install -d -o ftn -g ftn /var/spool/ftn /var/spool/ftn/outb\n"
+        "cd / && setpriv --reuid=ftn --regid=ftn --init-groups /usr/bin/tolvex pntlist.zip /36 >/dev/null\n"
+        "logrotate -d -s /var/spool/state /etc/logrotate.d/tolvex >/dev/null 2>&1 && echo accepted\n"
+        "logrotate -f -s /var/spool/state /etc/logrotate.d/tolvex\n"
+        // The spool shared with the group, as the manual tells.
+        "chmod -R g+w /var/spool/ftn && find /var/spool/ftn -type d -exec chmod g+s {} +\n"
+        "setpriv --reuid=65534 --regid=65534 --groups=ftn /usr/bin/tolvex nodelist.zip /36 >/dev/null\n" + logs +
+        "sh " + root.At("control/postrm") + " remove\n" + logs +
+        "echo other > /var/log/ftn/other.log\n"
+        "sh " + root.At("control/postrm") + " purge\n" + logs +
+        "rm /var/log/ftn/other.log && sh " + root.At("control/postrm") + " purge\n"
+        "test -e /var/log/ftn || echo purged");
+    EXPECT_EQ(run.out,
+              "64000 64000 ftn:ftn 2770\naccepted\n"
+              "tolvex.log ftn nodelist.zip 2:4600/36.0\ntolvex.log.1 ftn pntlist.zip 2:4600/36.0\n"
+              "tolvex.log ftn nodelist.zip 2:4600/36.0\ntolvex.log.1 ftn pntlist.zip 2:4600/36.0\n"
+              "other.log ftn \npurged\n");
+}
+
+// The program as the package installs it, /usr/bin/tolvex, run as nobody
+// from "/", finds the package's /etc/tolvex.cfg (whose OUTBOUND this machine
+// does not have), and so does a link to it under another name; a copy of it
+// elsewhere reads only what lies beside it; a configuration beside the
+// installed program comes first.
 TEST(Packages, InstalledProgramFindsThePackagesConfiguration) {
     TOLVEX_NEED(OnPath("dpkg"), "dpkg");
-    TOLVEX_NEED(geteuid() == 0 && OnPath("unshare") && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
+    TOLVEX_NEED(NamespacesAvailable() && OnPath("setpriv"), "root with unshare and setpriv (util-linux)");
     const std::vector<std::string> packages = DebianPackages();
     ASSERT_EQ(packages.size(), 1u);
     ScratchDir root;
     ASSERT_EQ(RunShell("dpkg -x " + Quoted(packages.front()) + " " + Quoted(root.Path())).exitCode, 0);
-    const std::string program = Quoted(root.At("usr/bin/tolvex"));
-    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Cannot find directory \"/VAR/SPOOL/FTN\""}));
+    const std::string sample = Console({" Cannot find directory \"/VAR/SPOOL/FTN\""});
+    EXPECT_EQ(RunInstalled(root, "/usr/bin/tolvex").out, sample);
+    fs::create_directories(root.At("bin"));
+    fs::create_symlink("/usr/bin/tolvex", root.At("bin/uplink2"));
+    EXPECT_EQ(RunInstalled(root, root.At("bin/uplink2")).out, sample);
+    CopyProgram(root.At("usr/bin/tolvex"), root.At("copy/tolvex"));
+    EXPECT_EQ(RunInstalled(root, root.At("copy/tolvex")).out, Console({" Error! Unable to open tolvex.cfg"}));
     root.Write("usr/bin/tolvex.cfg", Crlf({"DEFAULTNODE 12"}));
-    std::string beside = root.At("usr/bin/tolvex.CFG");
-    std::replace(beside.begin(), beside.end(), '/', '\\');
-    EXPECT_EQ(RunInstalled(root.At("etc"), program).out, Console({" Error! OUTBOUND is not set in " + beside}));
+    EXPECT_EQ(RunInstalled(root, "/usr/bin/tolvex").out, Console({" Error! OUTBOUND is not set in \\usr\\bin\\tolvex.CFG"}));
 }
 
 TEST(Packages, DebianPackageIsLintianClean) {

@@ -169,6 +169,20 @@ Running StartCommand(const std::vector<std::string>& argv, const RunOptions& opt
 
 RunResult RunShell(const std::string& command) { return RunCommand({"sh", "-c", command}); }
 
+RunResult RunInNamespace(const std::vector<std::string>& mounts, const std::string& command) {
+    std::string script = "set -e";
+    for (const std::string& mount : mounts) script += "\n" + mount;
+    return RunCommand({"unshare", "--mount", "sh", "-c", script + "\n" + command});
+}
+
+bool NamespacesAvailable() { return geteuid() == 0 && OnPath("unshare"); }
+
+std::string PlantMount(const std::string& folder, const std::string& over) {
+    return "mount -t overlay overlay -o 'lowerdir=" + folder + ":" + over + "' '" + over + "'";
+}
+
+std::string EmptyMount(const std::string& over) { return "mount -t tmpfs none '" + over + "'"; }
+
 Running::Running(Running&& other) noexcept
     : pid_(std::exchange(other.pid_, -1)), input_(std::exchange(other.input_, -1)),
       output_(std::exchange(other.output_, -1)), out_(std::move(other.out_)) {}

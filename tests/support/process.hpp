@@ -72,6 +72,17 @@ Running StartCommand(const std::vector<std::string>& argv, const RunOptions& opt
 // A command line for sh, its standard error left to the test's.
 RunResult RunShell(const std::string& command);
 
+// A command line for sh run in a mount namespace of its own, after the mount
+// commands, so that what they plant or hide is seen by that run alone and the
+// machine's own folders are neither read nor written through them. Needs root
+// and unshare (NamespacesAvailable).
+RunResult RunInNamespace(const std::vector<std::string>& mounts, const std::string& command);
+bool NamespacesAvailable();
+// The mount commands: the files of `folder` shown over those of `over`, which
+// stay seen where `folder` has none (read-only); an empty folder as `over`.
+std::string PlantMount(const std::string& folder, const std::string& over);
+std::string EmptyMount(const std::string& over);
+
 bool OnPath(std::string_view tool);
 // Whether the tools are required (CI): a missing one fails instead of skipping.
 bool ToolsRequired();
