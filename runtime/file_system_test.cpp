@@ -32,8 +32,9 @@ TEST(HeldFolder, WhatANameInItMayBe) {
     ASSERT_EQ(link(dir.At("out/hard.req").c_str(), dir.At("elsewhere.req").c_str()), 0);
     ASSERT_EQ(mkfifo(dir.At("out/fifo.req").c_str(), 0666), 0);
     ASSERT_EQ(symlink("/dev/null", dir.At("out/null.req").c_str()), 0);
-    dir.Write("lists/real.req", "y");
-    ASSERT_EQ(symlink("../lists/real.req", dir.At("out/mine.req").c_str()), 0);
+    dir.Write("lists/Real.Req", "y");
+    dir.Write("lists/real.req", "another");
+    ASSERT_EQ(symlink("../lists/Real.Req", dir.At("out/mine.req").c_str()), 0);
     HeldFolder root, out;
     ASSERT_EQ(root.Open(dir.Path()), 0);
     ASSERT_EQ(root.Enter("OUT", false, out), 0);
@@ -44,7 +45,11 @@ TEST(HeldFolder, WhatANameInItMayBe) {
     HeldFile mine;
     ASSERT_EQ(OpenFile(Place(out, "mine.req"), platform::Access::ReadWrite, mine), 0);
     EXPECT_TRUE(mine.Followed());
-    EXPECT_EQ(mine.Name(), "real.req");
+    EXPECT_EQ(mine.Name(), "Real.Req");  // spelled as the link names it
+    char first = 0;
+    int got = 0;
+    EXPECT_EQ(platform::FileRead(mine.Handle(), &first, 1, got), 0);
+    EXPECT_EQ(first, 'y');
     platform::Handle made = platform::kNoHandle;
     ASSERT_EQ(MakeFile(Place(mine.Folder(), "new.req"), platform::Access::ReadWrite, made), 0);
     platform::FileClose(made);

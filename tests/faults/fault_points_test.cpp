@@ -372,14 +372,17 @@ RunResult RunSmallJob(const ScratchDir& dir, const std::vector<std::string>& ite
 
 // Another program adds a line to the request file (open, write, close, as a
 // script does) while the cleaning waits before its rename: the line is in the
-// request file afterwards, with the cleaned lines and the run's own.
-TEST(Cleaning, KeepsALineAddedBeforeItsRename) {
+// request file afterwards, with the cleaned lines and the run's own. One that
+// makes the request file right before the run does is added to.
+TEST(Cleaning, KeepsWhatAnotherProgramAddsMeanwhile) {
     const ScratchDir dir;
     dir.Write("fido/out/11f80024.req", "a.zip\r\nb.zip\r\na.zip\r\n");
-    const RunResult run =
-        RunSmallJob(dir, {"c.zip", "/36"}, {{"TOLVEX_ADD_BEFORE_REPLACE", dir.At("fido/out/11f80024.req") + " grow-1.zip"}});
-    EXPECT_EQ(run.out, Finished({" c.zip -> 2:4600/36.0"}));
+    const std::string replaced = "replace " + dir.At("fido/out/11f80024.req") + " grow-1.zip";
+    EXPECT_EQ(RunSmallJob(dir, {"c.zip", "/36"}, {{"TOLVEX_ADD_BEFORE", replaced}}).out, Finished({" c.zip -> 2:4600/36.0"}));
     EXPECT_EQ(dir.Read("fido/out/11f80024.req"), "a.zip\r\nb.zip\r\ngrow-1.zip\r\nc.zip\r\n");
+    const std::string made = "create-new " + dir.At("fido/out/11f80025.req") + " script.zip";
+    EXPECT_EQ(RunSmallJob(dir, {"c.zip", "/37"}, {{"TOLVEX_ADD_BEFORE", made}}).out, Finished({" c.zip -> 2:4600/37.0"}));
+    EXPECT_EQ(dir.Read("fido/out/11f80025.req"), "script.zip\r\nc.zip\r\n");
 }
 
 // Windows tells the owner of a link or a junction as an account: the run's,

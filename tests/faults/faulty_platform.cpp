@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -40,9 +41,11 @@ struct Recorder {
     // end of the link's name and the owner.
     std::string linkOwned;
     platform::Owner linkOwner = platform::Owner::Other;
-    // Another program that adds a line to a file (open, write, close) right
-    // before the run replaces a file: TOLVEX_ADD_BEFORE_REPLACE ("<path> <line>").
-    std::string adding, added;
+    // Another program that adds a line to a file (open, write, close; the
+    // file made when missing) right before the run's first operation of a
+    // kind on a file of that name: TOLVEX_ADD_BEFORE ("<operation> <path>
+    // <line>").
+    std::string addBefore, adding, added;
 
     Recorder() {
         stillClock = std::getenv("TOLVEX_STILL_CLOCK") != nullptr;
@@ -52,10 +55,10 @@ struct Recorder {
             vanishing = std::string(text.substr(text.find(' ') + 1));
         }
         if (const char* at = std::getenv("TOLVEX_FAIL_AT")) failAt = std::atol(at);
-        if (const char* add = std::getenv("TOLVEX_ADD_BEFORE_REPLACE")) {
-            const std::string_view text(add);
-            adding = std::string(text.substr(0, text.find(' ')));
-            added = std::string(text.substr(text.find(' ') + 1)) + "\r\n";
+        if (const char* add = std::getenv("TOLVEX_ADD_BEFORE")) {
+            std::istringstream fields(add);
+            fields >> addBefore >> adding >> added;
+            added += "\r\n";
         }
         if (const char* link = std::getenv("TOLVEX_LINK_OWNER")) {
             const std::string_view text(link);
@@ -94,6 +97,14 @@ struct Recorder {
 
     // Counts one operation; true when it is the one to fail.
     bool Next(const char* operation, const std::string& name) {
+        if (!adding.empty() && addBefore == operation &&
+            Canonical(name).ends_with(Canonical(adding.substr(adding.rfind('/'))))) {
+            if (std::FILE* other = std::fopen(adding.c_str(), "ab")) {
+                std::fwrite(added.data(), 1, added.size(), other);
+                std::fclose(other);
+            }
+            adding.clear();
+        }
         const bool fail = ++report.operations == failAt;
         if (fail) report.failedAt = failAt, report.failedOperation = operation, report.failedName = name;
         return fail;
@@ -260,12 +271,6 @@ int EntryRemove(Handle folder, std::string_view name) {
 // a file without a name.
 int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old) {
     const std::string both = InFolder(folder, from) + " -> " + InFolder(folder, to);
-    Recorder& faults = Faults();
-    if (!faults.adding.empty())
-        if (std::FILE* other = std::fopen(faults.adding.c_str(), "ab")) {
-            std::fwrite(faults.added.data(), 1, faults.added.size(), other);
-            std::fclose(other);
-        }
     const int result =
         OnPath("replace", both, EACCES, [&] { return platform_system::EntryReplace(folder, from, copy, to, old); });
     if (result == 0 && copy != kNoHandle) Faults().names[copy] = InFolder(folder, to);
