@@ -125,7 +125,7 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     settings.ConfigPath = path;
     TextReader config(path.View());
     config.Open();
-    if (config.TakeByteOrderMark() == TextReader::Encoding::Utf16)
+    if (config.DecideEncoding() == TextReader::Encoding::Utf16)
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
     while (!config.AtEnd()) {
         const BoundedString line = config.ReadLine();

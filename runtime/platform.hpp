@@ -149,7 +149,7 @@ std::int64_t Milliseconds();
 // they are looked in after the program's own, in the program's own form: only
 // for the program in the installation's program folder; none on Windows.
 std::vector<std::string> ConfigurationFolders();
-// A line of a file saved as UTF-8 (with its mark) in the bytes the program
+// A line of a file saved as UTF-8 in the bytes the program
 // takes names in: the ANSI code page on Windows, where a character it cannot
 // hold becomes "|" and the answer is false; the bytes as they are on POSIX.
 bool AnsiFromUtf8(std::string& line);

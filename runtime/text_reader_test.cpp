@@ -1,5 +1,5 @@
-// Reading text: line ends and ^Z, byte-order marks, long lines, and the
-// pending I/O error that silences reading.
+// Reading text: line ends and ^Z, byte-order marks and UTF-8 without one,
+// long lines, and the pending I/O error that silences reading.
 #include "runtime/text_reader.hpp"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,7 @@ protected:
         dir.Write("in.txt", bytes);
         TextReader file(dir.At("in.txt"));
         file.Open();
-        const bool utf16 = file.TakeByteOrderMark() == TextReader::Encoding::Utf16;
+        const bool utf16 = file.DecideEncoding() == TextReader::Encoding::Utf16;
         Lines lines;
         while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
         file.Close();
@@ -57,6 +57,47 @@ TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
         {"\xFE\xFF", {"(UTF-16)"}},
     };
     for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
+}
+
+// Without a mark, UTF-8 is told from the bytes of a single-byte code page by
+// whether the text is well-formed UTF-8 holding a character beyond ASCII.
+TEST(HoldsUtf8Text, WellFormedAndBeyondAscii) {
+    const std::pair<std::string, bool> cases[] = {
+        {"прог.zip\r\nfür.zip € \xF0\x9F\x93\x81", true},  // two, three and four bytes a character
+        {"a.zip\r\nb.zip", false},                              // ASCII only: nothing to convert
+        {"\xEF\xF0\xEE\xE3.zip \xC8\xD1\xD5", false},            // прог.zip ИСХ in 1251
+        {"Protokoll_f\xFCr.log caf\xE9 \xC2\xA9", false},         // 1252, with one pair that looks like UTF-8
+        {"caf\xC3", false},                                       // cut inside a character
+        {"\xC0\xAF", false},                                      // "/" in an overlong form
+        {"\xE0\x80\xAF \xF0\x80\x80\xAF", false},                 // the same, three and four bytes long
+        {"\xED\xA0\x80", false},                                  // a surrogate
+        {"\xF4\x90\x80\x80", false},                              // above U+10FFFF
+    };
+    for (const auto& [bytes, utf8] : cases) EXPECT_EQ(HoldsUtf8Text(bytes), utf8) << "'" << bytes << "'";
+}
+
+// The reader decides on all of the text up to its ^Z, not on its first
+// line, and on no more than its lookahead of a longer text.
+TEST_F(TextReaderTest, EncodingOfATextWithoutAMark) {
+    using enum TextReader::Encoding;
+    const std::string filler(TextReader::kEncodingLookahead - 3, 'a');
+    const std::pair<std::string, TextReader::Encoding> cases[] = {
+        {"a.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n", Bytes},
+        {"a.zip\r\nпрог.zip\r\n", Utf8},
+        {"a.zip\r\nпрог.zip\r\n\xEF\xF0", Bytes},
+        {"прог\x1A\xFF", Utf8},                // what follows a ^Z is no text
+        {"ф" + filler + "ф\xFF", Utf8},          // a letter cut where the lookahead ends
+    };
+    for (const auto& [bytes, encoding] : cases) {
+        dir.Write("in.txt", bytes);
+        TextReader file(dir.At("in.txt"));
+        file.Open();
+        EXPECT_EQ(file.DecideEncoding(), encoding) << bytes.substr(0, 30);
+        const std::string first = file.ReadLine().Str();
+        EXPECT_EQ(first, bytes.substr(0, first.size()));
+        while (!file.AtEnd()) file.ReadLine();
+        EXPECT_TRUE(file.Close());
+    }
 }
 
 TEST_F(TextReaderTest, LongLines) {
