@@ -123,7 +123,7 @@ TEST_F(RequestsWin32, Utf8ConfigurationAndListInTheAnsiCodePage) {
     EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), "\xEF\xF0\xEE\xE3.zip\r\n");
     EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), dir.Read("fido/Фидо/OUT/11f8002b.req"));
     EXPECT_EQ(job_->Run({"/c:utf8.cfg", "a.zip", "/44"}, WritingTo(Output::Pipe, kWestern)).out,
-              Console({" Error! utf8.cfg holds characters the ANSI code page cannot hold."}));
+              Console({" Error! utf8.cfg, line 2, holds characters the ANSI code page cannot hold."}));
     EXPECT_EQ(job_->Run({"@want.lst", "/45"}, WritingTo(Output::Pipe, kWestern)).out, Console({text::kBadFileName}));
 }
 
