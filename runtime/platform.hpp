@@ -137,7 +137,9 @@ void HoldInterrupts();
 void ReleaseInterrupts();
 
 // Writes one statement to standard output: a console or a terminal gets it
-// in the characters it shows, a pipe or a file the bytes as they are.
+// in the characters it shows; a pipe or a file the bytes as they are, but on
+// Windows the user's texts there in the OEM code page, as the system's own
+// commands write them.
 int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 
 int ProcessId();

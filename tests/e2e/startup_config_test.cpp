@@ -152,7 +152,8 @@ TEST(StartupPosix, TerminalShowsMessagesInItsCharacterSet) {
 
 // A Windows console shows the Russian texts (CP866) and the names the user
 // gave (ANSI code page) readable whatever its code page: 437 under this
-// locale. Redirected, the same run gives the bytes as they are.
+// locale. Redirected, the same run gives the program's texts as their bytes
+// and the names in that OEM code page; the request file keeps the ANSI bytes.
 TEST(StartupWin32, ConsoleShowsTextsReadableInAnyCodePage) {
     TOLVEX_NEED(Win32Available(), "the Windows program or wine");
     const Job job(Build::Win32);
@@ -161,7 +162,10 @@ TEST(StartupWin32, ConsoleShowsTextsReadableInAnyCodePage) {
     EXPECT_EQ(job.Run({"café.zip", "/36"}, console).out, Finished({" café.zip -> 2:4600/36.0"}));
     EXPECT_EQ(job.Run({"café.zip", "/x"}, console).out, Console({" Ошибка в написании адреса!"}));
     EXPECT_EQ(job.Run({"a.zip", "@ü.txt", "/36"}, console).out, Console({" Error! Unable to open ü.txt"}));
-    EXPECT_EQ(job.Run({"café.zip", "/36"}, WritingTo(Output::Pipe, "C.UTF-8")).out, Finished({" caf\xe9.zip -> 2:4600/36.0"}));
+    const RunOptions pipe = WritingTo(Output::Pipe, "C.UTF-8");
+    EXPECT_EQ(job.Run({"café.zip", "/36"}, pipe).out, Finished({" caf\x82.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.Run({"café.zip", "/x"}, pipe).out, Console({text::kBadAddress}));
+    EXPECT_EQ(job.Run({"a.zip", "@ü.txt", "/36"}, pipe).out, Console({" Error! Unable to open \x81.txt"}));
     EXPECT_EQ(job.dir().Read("fido/OUT/11f80024.req"), "caf\xe9.zip\r\ncaf\xe9.zip\r\n");
 }
 
