@@ -140,11 +140,12 @@ bool TextReader::TextAfterEndMark() {
 
 bool TextReader::ReadAhead(int size) {
     while (inputUsed_ < size && !inputEnded_) {
-        // Room for one whole read, however little is wanted.
-        const auto room = static_cast<std::size_t>(inputUsed_ + kReadSize);
-        if (input_.size() < room) input_.resize(room);
+        // One read's worth more when the buffer is full: a short text is read
+        // to its end in the room the first read left.
+        if (static_cast<int>(input_.size()) == inputUsed_) input_.resize(input_.size() + kReadSize);
+        const int room = static_cast<int>(input_.size()) - inputUsed_;
         int got = 0;
-        if (const int error = platform::FileRead(handle_, input_.data() + inputUsed_, kReadSize, got)) {
+        if (const int error = platform::FileRead(handle_, input_.data() + inputUsed_, room, got)) {
             SetIoError(error);
             return false;
         }
