@@ -19,24 +19,28 @@ protected:
     void SetUp() override { TakeIoError(); }
     void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
 
-    // The lines as the configuration and list files are read; "(UTF-16)"
-    // for a text that begins with a UTF-16 byte-order mark.
+    // The lines as the configuration and list files are read, after
+    // "(UTF-8)" for a text read as UTF-8; "(UTF-16)" for a text that begins
+    // with a UTF-16 byte-order mark.
     Lines ReadLines(std::string_view bytes) {
         dir.Write("in.txt", bytes);
         TextReader file(dir.At("in.txt"));
         file.Open();
-        const bool utf16 = file.DecideEncoding() == TextReader::Encoding::Utf16;
+        const TextReader::Encoding encoding = file.DecideEncoding();
+        const bool utf16 = encoding == TextReader::Encoding::Utf16;
         Lines lines;
+        if (encoding == TextReader::Encoding::Utf8) lines.push_back("(UTF-8)");
         while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
-        file.Close();
+        EXPECT_TRUE(file.Close());
         return utf16 ? Lines{"(UTF-16)"} : lines;
     }
 
     ScratchDir dir;
 };
 
-TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
+TEST_F(TextReaderTest, LineEndsEndMarkAndEncodings) {
     const std::string a127(127, 'a');
+    const std::string lookahead = "ф" + std::string(TextReader::kEncodingLookahead - 3, 'a');
     struct Case { std::string bytes; Lines lines; };
     const Case cases[] = {
         {"one\r\ntwo\rthree", {"one", "two", "three"}},
@@ -49,14 +53,20 @@ TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
         {"\x1A" "ab", {}},
         {"", {}},
         // Byte-order marks: UTF-8's skipped at the very start only, UTF-16's told.
-        {"\xEF\xBB\xBF" "a\r\nb", {"a", "b"}},
-        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBB\xBF" "a\r\nb", {"(UTF-8)", "a", "b"}},
+        {"\xEF\xBB\xBF", {"(UTF-8)"}},
         {"\xEF\xBBx", {"\xEF\xBBx"}},
-        {"a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}},
+        {"a\xEF\xBB\xBF", {"(UTF-8)", "a\xEF\xBB\xBF"}},
         {"\xFF\xFE" "a", {"(UTF-16)"}},
         {"\xFE\xFF", {"(UTF-16)"}},
+        // Without a mark all of the text up to its ^Z decides, at most its
+        // lookahead of a longer one (a letter cut where that ends).
+        {"a\r\nпрог", {"(UTF-8)", "a", "прог"}},
+        {"a\r\nпрог\r\n\xEF\xF0", {"a", "прог", "\xEF\xF0"}},
+        {"прог\x1A\xFF", {"(UTF-8)", "прог"}},
+        {lookahead + "ф\xFF", {"(UTF-8)", lookahead.substr(0, 255)}},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
+    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes.substr(0, 30) << "'";
 }
 
 // Without a mark, UTF-8 is told from the bytes of a single-byte code page by
@@ -74,30 +84,6 @@ TEST(HoldsUtf8Text, WellFormedAndBeyondAscii) {
         {"\xF4\x90\x80\x80", false},                              // above U+10FFFF
     };
     for (const auto& [bytes, utf8] : cases) EXPECT_EQ(HoldsUtf8Text(bytes), utf8) << "'" << bytes << "'";
-}
-
-// The reader decides on all of the text up to its ^Z, not on its first
-// line, and on no more than its lookahead of a longer text.
-TEST_F(TextReaderTest, EncodingOfATextWithoutAMark) {
-    using enum TextReader::Encoding;
-    const std::string filler(TextReader::kEncodingLookahead - 3, 'a');
-    const std::pair<std::string, TextReader::Encoding> cases[] = {
-        {"a.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n", Bytes},
-        {"a.zip\r\nпрог.zip\r\n", Utf8},
-        {"a.zip\r\nпрог.zip\r\n\xEF\xF0", Bytes},
-        {"прог\x1A\xFF", Utf8},                // what follows a ^Z is no text
-        {"ф" + filler + "ф\xFF", Utf8},          // a letter cut where the lookahead ends
-    };
-    for (const auto& [bytes, encoding] : cases) {
-        dir.Write("in.txt", bytes);
-        TextReader file(dir.At("in.txt"));
-        file.Open();
-        EXPECT_EQ(file.DecideEncoding(), encoding) << bytes.substr(0, 30);
-        const std::string first = file.ReadLine().Str();
-        EXPECT_EQ(first, bytes.substr(0, first.size()));
-        while (!file.AtEnd()) file.ReadLine();
-        EXPECT_TRUE(file.Close());
-    }
 }
 
 TEST_F(TextReaderTest, LongLines) {
