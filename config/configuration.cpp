@@ -7,6 +7,7 @@
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
+#include "runtime/numbers.hpp"
 #include "runtime/platform.hpp"
 #include "runtime/text_helpers.hpp"
 #include "runtime/text_reader.hpp"
@@ -125,15 +126,18 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     settings.ConfigPath = path;
     TextReader config(path.View());
     config.Open();
-    if (config.TakeByteOrderMark() == TextReader::Encoding::Utf16)
+    if (config.DecideEncoding() == TextReader::Encoding::Utf16)
         StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
-    while (!config.AtEnd()) {
+    for (int number = 1; !config.AtEnd(); ++number) {
         const BoundedString line = config.ReadLine();
         // A value with a character the code page cannot hold would name
-        // another folder; a comment may hold anything.
+        // another folder; a comment may hold anything. The line's number
+        // tells the sysop which one to mend.
         const bool comment = !line.Empty() && line.First() == ';';
-        if (config.LineLostCharacters() && !comment)
-            StopRunNaming(text::kNotInCodePageBefore, path.View(), text::kNotInCodePageAfter);
+        if (config.LineLostCharacters() && !comment) {
+            const std::string where = std::string(text::kNotInCodePageLine) + IntToText(number);
+            StopRunNaming(text::kNotInCodePageBefore, path.View(), where + std::string(text::kNotInCodePageAfter));
+        }
         if (!ApplyConfigLine(line, settings, log)) break;
     }
     // A configuration that could not be read to its end would run the job on

@@ -58,7 +58,7 @@ void AppendListFile(std::string_view name, RequestList& requests) {
     if (!FileExists(name)) StopRunNaming(text::kUnableToOpen, name);
     TextReader list(name);
     list.Open();
-    if (list.TakeByteOrderMark() == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
+    if (list.DecideEncoding() == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
     while (!list.AtEnd()) {
         const BoundedString line = list.ReadLine();
         CurrentLine(requests).Append(' ');

@@ -61,7 +61,8 @@ inline constexpr std::string_view kUnableToOpen = " Error! Unable to open ";
 inline constexpr std::string_view kUtf16Before = " Error! ";
 inline constexpr std::string_view kUtf16After = " is saved as UTF-16: save it as ANSI or UTF-8.";
 inline constexpr std::string_view kNotInCodePageBefore = " Error! ";
-inline constexpr std::string_view kNotInCodePageAfter = " holds characters the ANSI code page cannot hold.";
+inline constexpr std::string_view kNotInCodePageLine = ", line ";  // and the line's number
+inline constexpr std::string_view kNotInCodePageAfter = ", holds characters the ANSI code page cannot hold.";
 inline constexpr std::string_view kTooManyZones = " Error! Too many ZONE lines.";
 inline constexpr std::string_view kDefaultNodeTooLong = " Error! DEFAULTNODE is longer than 30 characters.";
 inline constexpr Cp866 kNoDefaultNode = " Ошибка! Отсутствует адрес в DefaultNode.";
@@ -97,10 +98,10 @@ inline constexpr std::string_view kGoodbye = "Have a nice day! =)";
 
 // Every text above, in the order the run can print them: a new one goes here
 // too, and the manual then has to name it (docs/manual_test.cpp).
-inline const std::array<std::string_view, 32> kAll = {
+inline const std::array<std::string_view, 33> kAll = {
     kBanner, kUsage[0], kUsage[1], kUsage[2], kUsage[3], kUnableToOpen, kUtf16Before, kUtf16After,
-    kNotInCodePageBefore, kNotInCodePageAfter, kTooManyZones, kDefaultNodeTooLong, kNoDefaultNode, kAskFiles,
-    kAskNodes, kNoAddressItem, kTooManyFiles, kNoAddress, kBadAddress, kTooManyAddresses, kNoFile, kBadFileName,
+    kNotInCodePageBefore, kNotInCodePageLine, kNotInCodePageAfter, kTooManyZones, kDefaultNodeTooLong, kNoDefaultNode,
+    kAskFiles, kAskNodes, kNoAddressItem, kTooManyFiles, kNoAddress, kBadAddress, kTooManyAddresses, kNoFile, kBadFileName,
     kNoOutbound, kCannotFindDirectory, kBusyBefore, kBusyAfter, kUnableToWrite, kNoMemoryFor, kNoMemory,
     kAlreadyExists, kRequestedFrom, kGoodbye};
 

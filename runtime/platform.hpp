@@ -137,7 +137,9 @@ void HoldInterrupts();
 void ReleaseInterrupts();
 
 // Writes one statement to standard output: a console or a terminal gets it
-// in the characters it shows, a pipe or a file the bytes as they are.
+// in the characters it shows; a pipe or a file the bytes as they are, but on
+// Windows the user's texts there in the OEM code page, as the system's own
+// commands write them.
 int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 
 int ProcessId();
@@ -149,7 +151,7 @@ std::int64_t Milliseconds();
 // they are looked in after the program's own, in the program's own form: only
 // for the program in the installation's program folder; none on Windows.
 std::vector<std::string> ConfigurationFolders();
-// A line of a file saved as UTF-8 (with its mark) in the bytes the program
+// A line of a file saved as UTF-8 in the bytes the program
 // takes names in: the ANSI code page on Windows, where a character it cannot
 // hold becomes "|" and the answer is false; the bytes as they are on POSIX.
 bool AnsiFromUtf8(std::string& line);

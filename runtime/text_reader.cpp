@@ -1,5 +1,6 @@
 // Reading text files: the line rule (CR, CR LF or LF ends a line, ^Z ends
-// the text), byte-order marks, and the pending I/O error.
+// the text), the encoding (byte-order marks, UTF-8 without one), and the
+// pending I/O error.
 #include "runtime/text_reader.hpp"
 
 #include <algorithm>
@@ -20,7 +21,44 @@ std::size_t CutCharacterAtEnd(std::string_view text) {
     return 0;
 }
 
+// How many bytes from the start of `text` are whole, well-formed UTF-8
+// characters. The range of the byte after a lead byte is what rules out the
+// overlong forms (E0 80..9F, F0 80..8F), the surrogates (ED A0..BF) and what
+// lies above U+10FFFF (F4 90..BF); C0, C1 and F5..FF lead nothing.
+std::size_t WellFormedUtf8(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        std::size_t length = 4;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+        else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
+        else if (lead < 0xF0 || lead > 0xF4) return at;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+        if (text.size() - at < length) return at;
+        for (std::size_t i = 1; i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if (next < (i == 1 ? low : 0x80) || next > (i == 1 ? high : 0xBF)) return at;
+        }
+        at += length;
+    }
+    return at;
+}
+
 }  // namespace
+
+bool HoldsUtf8Text(std::string_view bytes) {
+    const bool beyondAscii =
+        std::any_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return beyondAscii && WellFormedUtf8(bytes) == bytes.size();
+}
 
 TextReader::~TextReader() {
     if (open_ && !borrowed_ && !name_.empty()) platform::FileClose(handle_);
@@ -100,26 +138,57 @@ bool TextReader::TextAfterEndMark() {
     return Peek() >= 0;
 }
 
-TextReader::Encoding TextReader::TakeByteOrderMark() {
-    if (IoErrorPending() || !open_ || next_ != 0) return Encoding::Bytes;
-    // The marks are at most three bytes long; a pipe may bring them in pieces.
-    if (input_.empty()) input_.resize(kReadSize);
-    while (inputUsed_ < 3) {
+bool TextReader::ReadAhead(int size) {
+    while (inputUsed_ < size && !inputEnded_) {
+        // One read's worth more when the buffer is full: a short text is read
+        // to its end in the room the first read left.
+        if (static_cast<int>(input_.size()) == inputUsed_) input_.resize(input_.size() + kReadSize);
+        const int room = static_cast<int>(input_.size()) - inputUsed_;
         int got = 0;
-        if (int error = platform::FileRead(handle_, input_.data() + inputUsed_, kReadSize - inputUsed_, got)) {
+        if (const int error = platform::FileRead(handle_, input_.data() + inputUsed_, room, got)) {
             SetIoError(error);
-            return Encoding::Bytes;
+            return false;
         }
-        if (got == 0) break;
+        if (got == 0) {
+            inputEnded_ = !name_.empty() || borrowed_;
+            break;
+        }
+        const char* const end = input_.data() + inputUsed_ + got;
         inputUsed_ += got;
         taken_ += got;
+        if (std::find(end - got, end, kEndMark) != end) break;
     }
+    return true;
+}
+
+// All of the text decides, not a line at a time: an editor saves a file in
+// one encoding, and the more characters beyond ASCII are looked at, the less
+// can ANSI text pass for UTF-8 by chance; so every line of a file is read
+// the same way.
+bool TextReader::HoldsUtf8Ahead() {
+    if (!ReadAhead(kEncodingLookahead)) return false;
+    std::string_view text(input_.data(), static_cast<std::size_t>(inputUsed_));
+    if (const std::size_t endMark = text.find(kEndMark); endMark != std::string_view::npos)
+        text = text.substr(0, endMark);
+    else if (!inputEnded_)
+        text.remove_suffix(CutCharacterAtEnd(text));  // cut short by the lookahead, not by the file
+    return HoldsUtf8Text(text);
+}
+
+TextReader::Encoding TextReader::DecideEncoding() {
+    if (IoErrorPending() || !open_ || next_ != 0) return Encoding::Bytes;
+    // The marks are at most three bytes long; a pipe may bring them in pieces.
+    if (!ReadAhead(3)) return Encoding::Bytes;
     const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
     if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;
-    if (!start.starts_with("\xEF\xBB\xBF")) return Encoding::Bytes;
-    next_ = 3;
-    fromUtf8_ = true;
-    return Encoding::Utf8;
+    if (start.starts_with("\xEF\xBB\xBF")) {
+        next_ = 3;
+        fromUtf8_ = true;
+    } else {
+        // Notepad's "UTF-8" has no mark; its "UTF-8 with BOM" has one.
+        fromUtf8_ = HoldsUtf8Ahead();
+    }
+    return fromUtf8_ ? Encoding::Utf8 : Encoding::Bytes;
 }
 
 // Appends at most `limit` characters of the next line to `line`.

@@ -30,12 +30,17 @@ public:
     // failure. Leaves no I/O error pending: the text is in hand.
     bool Close();
 
-    // Right after Open: skips a UTF-8 byte-order mark (EF BB BF), after which
-    // every line read is turned into the bytes the program takes names in
-    // (platform::AnsiFromUtf8); says whether the text begins with a UTF-16
-    // one (FF FE or FE FF), which no line of single-byte text can be read from.
+    // Right after Open: how the text is encoded. UTF-8 when it begins with
+    // the UTF-8 byte-order mark (EF BB BF, skipped), or when, without a mark,
+    // its bytes up to the first ^Z are well-formed UTF-8 holding a character
+    // beyond ASCII (HoldsUtf8Text; a text longer than kEncodingLookahead is
+    // judged by that much of it); every line read from UTF-8 text is turned
+    // into the bytes the program takes names in (platform::AnsiFromUtf8).
+    // UTF-16 when it begins with that mark (FF FE or FE FF), which no line of
+    // single-byte text can be read from. Otherwise bytes, read as they are.
     enum class Encoding { Bytes, Utf8, Utf16 };
-    Encoding TakeByteOrderMark();
+    static constexpr int kEncodingLookahead = 1024 * 1024;
+    Encoding DecideEncoding();
     BoundedString ReadLine();  // the first 255 characters; the rest of the line is skipped
     // The last line read held a character the ANSI code page cannot hold.
     bool LineLostCharacters() const { return lineLost_; }
@@ -53,6 +58,10 @@ public:
 
 private:
     int Peek();
+    // Reads on into the buffer until it holds `size` bytes, a ^Z or the end
+    // of the file; false after a read failure.
+    bool ReadAhead(int size);
+    bool HoldsUtf8Ahead();
     void ReadLineUpTo(std::size_t limit, std::string& line);
 
     std::string name_;
@@ -60,7 +69,7 @@ private:
     bool open_ = false;
     bool borrowed_ = false;       // opened by another, who closes it
     bool skipLineFeed_ = false;   // a LF right after a CR belongs to that line end
-    bool fromUtf8_ = false;       // the text began with a UTF-8 mark
+    bool fromUtf8_ = false;       // the text is UTF-8
     bool lineLost_ = false;
     std::vector<char> input_;     // the read buffer
     int inputUsed_ = 0;           // bytes in it
@@ -68,3 +77,10 @@ private:
     bool inputEnded_ = false;     // a disk file read to its end
     std::int64_t taken_ = 0;      // bytes read from the file
 };
+
+// Whether the bytes are well-formed UTF-8 (no overlong form, no surrogate,
+// nothing above U+10FFFF, no character cut short) and hold at least one
+// character beyond ASCII. Text in a single-byte ANSI code page such as 1251
+// or 1252 practically never is: its letters beyond ASCII would have to come
+// in exactly the lead-and-continuation patterns UTF-8 prescribes.
+bool HoldsUtf8Text(std::string_view bytes);

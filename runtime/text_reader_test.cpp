@@ -1,5 +1,5 @@
-// Reading text: line ends and ^Z, byte-order marks, long lines, and the
-// pending I/O error that silences reading.
+// Reading text: line ends and ^Z, byte-order marks and UTF-8 without one,
+// long lines, and the pending I/O error that silences reading.
 #include "runtime/text_reader.hpp"
 
 #include <gtest/gtest.h>
@@ -19,24 +19,28 @@ protected:
     void SetUp() override { TakeIoError(); }
     void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
 
-    // The lines as the configuration and list files are read; "(UTF-16)"
-    // for a text that begins with a UTF-16 byte-order mark.
+    // The lines as the configuration and list files are read, after
+    // "(UTF-8)" for a text read as UTF-8; "(UTF-16)" for a text that begins
+    // with a UTF-16 byte-order mark.
     Lines ReadLines(std::string_view bytes) {
         dir.Write("in.txt", bytes);
         TextReader file(dir.At("in.txt"));
         file.Open();
-        const bool utf16 = file.TakeByteOrderMark() == TextReader::Encoding::Utf16;
+        const TextReader::Encoding encoding = file.DecideEncoding();
+        const bool utf16 = encoding == TextReader::Encoding::Utf16;
         Lines lines;
+        if (encoding == TextReader::Encoding::Utf8) lines.push_back("(UTF-8)");
         while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
-        file.Close();
+        EXPECT_TRUE(file.Close());
         return utf16 ? Lines{"(UTF-16)"} : lines;
     }
 
     ScratchDir dir;
 };
 
-TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
+TEST_F(TextReaderTest, LineEndsEndMarkAndEncodings) {
     const std::string a127(127, 'a');
+    const std::string lookahead = "ф" + std::string(TextReader::kEncodingLookahead - 3, 'a');
     struct Case { std::string bytes; Lines lines; };
     const Case cases[] = {
         {"one\r\ntwo\rthree", {"one", "two", "three"}},
@@ -49,14 +53,37 @@ TEST_F(TextReaderTest, LineEndsEndMarkAndByteOrderMarks) {
         {"\x1A" "ab", {}},
         {"", {}},
         // Byte-order marks: UTF-8's skipped at the very start only, UTF-16's told.
-        {"\xEF\xBB\xBF" "a\r\nb", {"a", "b"}},
-        {"\xEF\xBB\xBF", {}},
+        {"\xEF\xBB\xBF" "a\r\nb", {"(UTF-8)", "a", "b"}},
+        {"\xEF\xBB\xBF", {"(UTF-8)"}},
         {"\xEF\xBBx", {"\xEF\xBBx"}},
-        {"a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}},
+        {"a\xEF\xBB\xBF", {"(UTF-8)", "a\xEF\xBB\xBF"}},
         {"\xFF\xFE" "a", {"(UTF-16)"}},
         {"\xFE\xFF", {"(UTF-16)"}},
+        // Without a mark all of the text up to its ^Z decides, at most its
+        // lookahead of a longer one (a letter cut where that ends).
+        {"a\r\nпрог", {"(UTF-8)", "a", "прог"}},
+        {"a\r\nпрог\r\n\xEF\xF0", {"a", "прог", "\xEF\xF0"}},
+        {"прог\x1A\xFF", {"(UTF-8)", "прог"}},
+        {lookahead + "ф\xFF", {"(UTF-8)", lookahead.substr(0, 255)}},
     };
-    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes << "'";
+    for (const Case& c : cases) EXPECT_EQ(ReadLines(c.bytes), c.lines) << "'" << c.bytes.substr(0, 30) << "'";
+}
+
+// Without a mark, UTF-8 is told from the bytes of a single-byte code page by
+// whether the text is well-formed UTF-8 holding a character beyond ASCII.
+TEST(HoldsUtf8Text, WellFormedAndBeyondAscii) {
+    const std::pair<std::string, bool> cases[] = {
+        {"прог.zip\r\nfür.zip € \xF0\x9F\x93\x81", true},  // two, three and four bytes a character
+        {"a.zip\r\nb.zip", false},                              // ASCII only: nothing to convert
+        {"\xEF\xF0\xEE\xE3.zip \xC8\xD1\xD5", false},            // прог.zip ИСХ in 1251
+        {"Protokoll_f\xFCr.log caf\xE9 \xC2\xA9", false},         // 1252, with one pair that looks like UTF-8
+        {"caf\xC3", false},                                       // cut inside a character
+        {"\xC0\xAF", false},                                      // "/" in an overlong form
+        {"\xE0\x80\xAF \xF0\x80\x80\xAF", false},                 // the same, three and four bytes long
+        {"\xED\xA0\x80", false},                                  // a surrogate
+        {"\xF4\x90\x80\x80", false},                              // above U+10FFFF
+    };
+    for (const auto& [bytes, utf8] : cases) EXPECT_EQ(HoldsUtf8Text(bytes), utf8) << "'" << bytes << "'";
 }
 
 TEST_F(TextReaderTest, LongLines) {

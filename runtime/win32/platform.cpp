@@ -92,25 +92,41 @@ bool IsLink(HANDLE entry) {
            (tag.ReparseTag == IO_REPARSE_TAG_SYMLINK || tag.ReparseTag == IO_REPARSE_TAG_MOUNT_POINT);
 }
 
+// UTF-16 text in the bytes of a code page, never with a look-alike for a
+// character the code page cannot hold: that one becomes `replacement`, and
+// `lost` tells whether there was such a character.
+std::string CodePageText(UINT codePage, const wchar_t* text, int length, const char* replacement,
+                         bool* lost = nullptr) {
+    if (lost != nullptr) *lost = false;
+    if (length <= 0) return {};
+    // A UTF-8 code page holds every character and takes no replacement.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    if (utf8) replacement = nullptr;
+    BOOL replaced = FALSE;
+    BOOL* used = utf8 ? nullptr : &replaced;
+    const int size = WideCharToMultiByte(codePage, flags, text, length, nullptr, 0, replacement, nullptr);
+    std::string bytes(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(codePage, flags, text, length, bytes.data(), size, replacement, used);
+    if (lost != nullptr) *lost = replaced != FALSE;
+    return bytes;
+}
+
 // Text the system hands over in UTF-16, in the ANSI code page the program's
 // bytes are in. A character that code page cannot hold becomes "|", which no
 // file name or address may hold, rather than a look-alike or a "?" that
 // would request other files.
-// `lost` tells whether there was such a character.
 std::string AnsiText(const wchar_t* text, int length, bool* lost = nullptr) {
-    if (lost != nullptr) *lost = false;
-    if (length <= 0) return {};
-    // A UTF-8 code page holds every character and takes no replacement.
-    const bool utf8 = GetACP() == CP_UTF8;
-    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const char* replacement = utf8 ? nullptr : "|";
-    BOOL replaced = FALSE;
-    BOOL* used = utf8 ? nullptr : &replaced;
-    const int size = WideCharToMultiByte(CP_ACP, flags, text, length, nullptr, 0, replacement, nullptr);
-    std::string ansi(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_ACP, flags, text, length, ansi.data(), size, replacement, used);
-    if (lost != nullptr) *lost = replaced != FALSE;
-    return ansi;
+    return CodePageText(GetACP(), text, length, "|", lost);
+}
+
+// Bytes of a code page in UTF-16; empty when the system cannot convert them.
+std::wstring WideText(UINT codePage, std::string_view text) {
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length == 0 || MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) != length) return {};
+    return wide;
 }
 
 // What is typed at a console is read as UTF-16 and handed on in the ANSI code
@@ -411,16 +427,25 @@ void ReleaseInterrupts() {
 
 // A console shows UTF-16 characters, whatever its code page: the program's
 // own texts are read as CP866 and the user's as the ANSI code page, so both
-// are readable without "chcp". A pipe or a file gets the bytes as they are.
+// are readable without "chcp". A pipe or a file gets the program's own texts
+// as their CP866 bytes and the user's in the OEM code page, without
+// look-alikes ("?" for what it cannot hold): as cmd's own commands write into
+// a pipe or a file, and so that on a Russian system (ANSI 1251, OEM 866) the
+// whole output is in one code page that "type" and "more" show.
 int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin) {
     DWORD mode = 0;
     const int size = static_cast<int>(text.size());
-    if (size == 0 || !GetConsoleMode(ToHandle(handle), &mode)) return FileWrite(handle, text.data(), size);
-    const UINT codePage = origin == TextOrigin::Own ? 866 : CP_ACP;
-    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (length == 0 || MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length) != length)
-        return FileWrite(handle, text.data(), size);
+    if (!GetConsoleMode(ToHandle(handle), &mode)) {
+        // ASCII is the same in every code page.
+        const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+        if (origin == TextOrigin::Own || ascii) return FileWrite(handle, text.data(), size);
+        const std::wstring wide = WideText(CP_ACP, text);
+        if (wide.empty()) return FileWrite(handle, text.data(), size);
+        const std::string oem = CodePageText(GetOEMCP(), wide.data(), static_cast<int>(wide.size()), "?");
+        return FileWrite(handle, oem.data(), static_cast<int>(oem.size()));
+    }
+    const std::wstring wide = WideText(origin == TextOrigin::Own ? 866 : CP_ACP, text);
+    if (wide.empty()) return FileWrite(handle, text.data(), size);
     for (std::size_t done = 0; done < wide.size();) {
         DWORD written = 0;
         if (!WriteConsoleW(ToHandle(handle), wide.data() + done, static_cast<DWORD>(wide.size() - done), &written,
@@ -440,12 +465,9 @@ std::vector<std::string> ConfigurationFolders() { return {}; }
 // U+FFFD on the way, which no ANSI code page holds either.
 bool AnsiFromUtf8(std::string& line) {
     if (line.empty() || GetACP() == CP_UTF8) return true;
-    const int size = static_cast<int>(line.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, line.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, line.data(), size, wide.data(), length);
+    const std::wstring wide = WideText(CP_UTF8, line);
     bool lost = false;
-    line = AnsiText(wide.data(), length, &lost);
+    line = AnsiText(wide.data(), static_cast<int>(wide.size()), &lost);
     return !lost;
 }
 

@@ -71,8 +71,9 @@ TEST(RequestsPosix, MessagesOfTheItems) {
 
 // The Windows program takes names in the ANSI code page, from the command line
 // and from a console alike; a character that code page cannot hold makes no
-// file name. Wine takes its code pages from the locale: C gives 1252 (no
-// Cyrillic letters), Russian 1251.
+// file name. Into a pipe or a file it shows them in the OEM code page, as
+// cmd's own commands do. Wine takes its code pages from the locale: C gives
+// 1252 and 437 (no Cyrillic letters), Russian 1251 and 866.
 class RequestsWin32 : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -92,39 +93,54 @@ protected:
     std::optional<Job> job_;
 };
 
+// прог.zip in 1251 and in 866, café.zip in 1252 and in 437 (or 850).
+constexpr std::string_view kProgAnsi = "\xEF\xF0\xEE\xE3.zip", kProgOem = "\xAF\xE0\xAE\xA3.zip";
+
 TEST_F(RequestsWin32, CommandLineNamesInTheAnsiCodePage) {
     const auto run = [&](std::string name, int node, const char* locale) {
         return job_->Run({name, "/" + std::to_string(node)}, WritingTo(Output::Pipe, locale)).out;
     };
     EXPECT_EQ(run("прог.zip", 40, kWestern), Console({text::kBadFileName}));
-    EXPECT_EQ(run("café.zip", 41, kWestern), Finished({" caf\xE9.zip -> 2:4600/41.0"}));
-    EXPECT_EQ(run("прог.zip", 42, kRussian), Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
+    EXPECT_EQ(run("café.zip", 41, kWestern), Finished({" caf\x82.zip -> 2:4600/41.0"}));
+    EXPECT_EQ(run("прог.zip", 42, kRussian), Finished({" " + std::string(kProgOem) + " -> 2:4600/42.0"}));
     EXPECT_EQ(run("café.zip", 43, kRussian), Console({text::kBadFileName}));
-    EXPECT_EQ(Requested(41) + Requested(42), "caf\xE9.zip\r\n\xEF\xF0\xEE\xE3.zip\r\n");
+    // No look-alike for what the OEM code page lacks: "«" is no "<".
+    EXPECT_EQ(run("«прог».zip", 44, kRussian), Finished({" ?\xAF\xE0\xAE\xA3?.zip -> 2:4600/44.0"}));
+    EXPECT_EQ(Requested(41) + Requested(42) + Requested(44),
+              "caf\xE9.zip\r\n" + std::string(kProgAnsi) + "\r\n\xAB\xEF\xF0\xEE\xE3\xBB.zip\r\n");
 }
 
-// A configuration and a list saved as UTF-8 with their mark are read in the
-// ANSI code page: an OUTBOUND in Cyrillic is found, and a listed name gives
-// the bytes the typed one gives. A character the code page cannot hold stops
-// the run: the configuration with its own message, outside a comment; a
-// listed name as a typed one.
+// A configuration and a list saved as UTF-8, with the mark (Notepad's "UTF-8
+// with BOM") or without it (its "UTF-8"), are read in the ANSI code page: an
+// OUTBOUND in Cyrillic is found, and a listed name gives the request file the
+// bytes a typed one or an ANSI list gives, while the output captured in a
+// file shows it in the OEM code page. A character the code page cannot hold
+// stops the run: the configuration with its own message naming the line,
+// outside a comment; a listed name as a typed one.
 TEST_F(RequestsWin32, Utf8ConfigurationAndListInTheAnsiCodePage) {
     const ScratchDir& dir = job_->dir();
     dir.MakeDir("fido/Фидо");
     // A line longer than 255 letters is cut in the middle of one: no letter lost.
     std::string longLine = "X";
     while (longLine.size() < 1200) longLine += "ф";
-    dir.Write("utf8.cfg", "\xEF\xBB\xBF" + Crlf({"; Фидо: the outbound", "OUTBOUND " + job_->ConfigPath("fido") + "\\Фидо",
-                                                 "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", longLine}));
-    dir.Write("want.lst", "\xEF\xBB\xBF" + Crlf({"прог.zip программа"}));
-    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "@want.lst", "/42"}, WritingTo(Output::Pipe, kRussian)).out,
-              Finished({" \xEF\xF0\xEE\xE3.zip -> 2:4600/42.0"}));
-    job_->Run({"/c:utf8.cfg", "прог.zip", "/43"}, WritingTo(Output::Pipe, kRussian));
-    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), "\xEF\xF0\xEE\xE3.zip\r\n");
-    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), dir.Read("fido/Фидо/OUT/11f8002b.req"));
-    EXPECT_EQ(job_->Run({"/c:utf8.cfg", "a.zip", "/44"}, WritingTo(Output::Pipe, kWestern)).out,
-              Console({" Error! utf8.cfg holds characters the ANSI code page cannot hold."}));
-    EXPECT_EQ(job_->Run({"@want.lst", "/45"}, WritingTo(Output::Pipe, kWestern)).out, Console({text::kBadFileName}));
+    dir.Write("ansi.lst", std::string(kProgAnsi) + " \xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xE0\r\n");
+    RunOptions toFile = WritingTo(Output::Pipe, kRussian);
+    toFile.outputFile = dir.At("sched.log");
+    for (const std::string mark : {"\xEF\xBB\xBF", ""}) {
+        dir.Write("utf8.cfg", mark + Crlf({"; Фидо: the outbound", "OUTBOUND " + job_->ConfigPath("fido") + "\\Фидо",
+                                           "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", longLine}));
+        dir.Write("want.lst", mark + Crlf({"прог.zip программа"}));
+        EXPECT_EQ(job_->Run({"/c:utf8.cfg", "@want.lst", "/42"}, toFile).out, "");
+        job_->Run({"/c:utf8.cfg", "@ansi.lst", "/43"}, toFile);
+        EXPECT_EQ(job_->Run({"/c:utf8.cfg", "a.zip", "/44"}, WritingTo(Output::Pipe, kWestern)).out,
+                  Console({" Error! utf8.cfg, line 2, holds characters the ANSI code page cannot hold."}));
+        EXPECT_EQ(job_->Run({"@want.lst", "/45"}, WritingTo(Output::Pipe, kWestern)).out, Console({text::kBadFileName}));
+    }
+    const std::string shown42 = Finished({" " + std::string(kProgOem) + " -> 2:4600/42.0"});
+    const std::string shown43 = Finished({" " + std::string(kProgOem) + " -> 2:4600/43.0"});
+    EXPECT_EQ(dir.Read("sched.log"), shown42 + shown43 + shown42 + shown43);
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002a.req"), Crlf({kProgAnsi, kProgAnsi}));
+    EXPECT_EQ(dir.Read("fido/Фидо/OUT/11f8002b.req"), dir.Read("fido/Фидо/OUT/11f8002a.req"));
 }
 
 // Typed at the prompt on a console, a name gives the command line's bytes.

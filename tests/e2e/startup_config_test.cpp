@@ -152,7 +152,8 @@ TEST(StartupPosix, TerminalShowsMessagesInItsCharacterSet) {
 
 // A Windows console shows the Russian texts (CP866) and the names the user
 // gave (ANSI code page) readable whatever its code page: 437 under this
-// locale. Redirected, the same run gives the bytes as they are.
+// locale. Redirected, the same run gives the program's texts as their bytes
+// and the names in that OEM code page; the request file keeps the ANSI bytes.
 TEST(StartupWin32, ConsoleShowsTextsReadableInAnyCodePage) {
     TOLVEX_NEED(Win32Available(), "the Windows program or wine");
     const Job job(Build::Win32);
@@ -161,8 +162,34 @@ TEST(StartupWin32, ConsoleShowsTextsReadableInAnyCodePage) {
     EXPECT_EQ(job.Run({"café.zip", "/36"}, console).out, Finished({" café.zip -> 2:4600/36.0"}));
     EXPECT_EQ(job.Run({"café.zip", "/x"}, console).out, Console({" Ошибка в написании адреса!"}));
     EXPECT_EQ(job.Run({"a.zip", "@ü.txt", "/36"}, console).out, Console({" Error! Unable to open ü.txt"}));
-    EXPECT_EQ(job.Run({"café.zip", "/36"}, WritingTo(Output::Pipe, "C.UTF-8")).out, Finished({" caf\xe9.zip -> 2:4600/36.0"}));
+    const RunOptions pipe = WritingTo(Output::Pipe, "C.UTF-8");
+    EXPECT_EQ(job.Run({"café.zip", "/36"}, pipe).out, Finished({" caf\x82.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.Run({"a.zip", "@ü.txt", "/36"}, pipe).out, Console({" Error! Unable to open \x81.txt"}));
     EXPECT_EQ(job.dir().Read("fido/OUT/11f80024.req"), "caf\xe9.zip\r\ncaf\xe9.zip\r\n");
+}
+
+// A configuration saved by Notepad as "UTF-8", which has no byte-order mark,
+// is read as the sysop wrote it, as one saved as ANSI is: on a Russian
+// system (ANSI 1251) DEFAULTOUTBOUND ИСХ is the mailer's folder, not a new
+// one named by the UTF-8 bytes (РИРЎРҐ); on a Western one (1252) the log is
+// the one named, not PROTOKOLL_FÃ¼R.LOG.
+TEST(StartupWin32, ConfigurationSavedAsUtf8WithoutAMark) {
+    TOLVEX_NEED(Win32Available(), "the Windows program or wine");
+    TOLVEX_NEED(LocaleAvailable("ru_RU.UTF-8"), "ru_RU.UTF-8");
+    const Job job(Build::Win32);
+    job.dir().MakeDir("fido/ИСХ");
+    const std::string outbound = "OUTBOUND " + job.ConfigPath("fido");
+    job.Configure({outbound, "DEFAULTOUTBOUND ИСХ", "DEFAULTNET 2:4600"});
+    job.dir().Write("ansi.cfg", Crlf({outbound, "DEFAULTOUTBOUND \xC8\xD1\xD5", "DEFAULTNET 2:4600"}));
+    const RunOptions russian = WritingTo(Output::Pipe, "ru_RU.UTF-8");
+    EXPECT_EQ(job.Run({"a.zip", "/36"}, russian).out, Finished({" a.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.Run({"/c:ansi.cfg", "b.zip", "/36"}, russian).out, Finished({" b.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.dir().Read("fido/ИСХ/11f80024.req"), "a.zip\r\nb.zip\r\n");
+    job.Configure({outbound, "DEFAULTOUTBOUND OUT", "DEFAULTNET 2:4600", "LOG " + job.ConfigPath("Protokoll_für.log")});
+    EXPECT_EQ(job.Run({"c.zip", "/36"}, WritingTo(Output::Pipe, "C.UTF-8")).out, Finished({" c.zip -> 2:4600/36.0"}));
+    EXPECT_EQ(job.dir().Tree(), (std::vector<std::string>{"PROTOKOLL_FüR.LOG", "ansi.cfg", "fido/", "fido/OUT/",
+                                                          "fido/OUT/11f80024.req", "fido/ИСХ/", "fido/ИСХ/11f80024.req",
+                                                          "prog/", "prog/tolvex.cfg", "prog/tolvex.exe"}));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ bool BecomeUser(const User& user) {
 // environment, the umask and the user, then the command.
 [[noreturn]] void Exec(const std::vector<std::string>& argv, const RunOptions& options) {
     if (!options.errorFile.empty()) dup2(open(options.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+    if (!options.outputFile.empty()) dup2(open(options.outputFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644), 1);
     if (options.closed >= 0) close(options.closed);
     if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) _exit(125);
     for (const auto& [name, value] : options.environment) setenv(name.c_str(), value.c_str(), 1);

@@ -30,6 +30,7 @@ struct RunOptions {
     std::string input;   // standard input; on a terminal, each line (ended by CR, as Enter sends it) is typed at its question
     Output output = Output::Pipe;  // where standard output goes; a pipe and a terminal are read back
     std::string errorFile;         // where standard error goes; empty: the test's own
+    std::string outputFile;        // when set, standard output is added to this file (as ">>" does), not read back
     std::optional<User> user;      // the user the run has; empty: the test's own
     int umask = -1;                // the umask of the run, when not -1
     int closed = -1;               // a standard descriptor (0, 1 or 2) closed for the run
