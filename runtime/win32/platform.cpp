@@ -41,9 +41,12 @@ std::map<Handle, std::string>& HeldPaths() {
     return paths;
 }
 
+// A name in a held folder, as a full path; nothing (a path no call accepts)
+// in a folder the run does not hold, never a name of the current folder.
 std::string PathIn(Handle folder, std::string_view name) {
     const auto it = HeldPaths().find(folder);
-    std::string path = it != HeldPaths().end() ? it->second : std::string();
+    if (it == HeldPaths().end()) return {};
+    std::string path = it->second;
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += '\\';
     return path.append(name);
 }
@@ -238,10 +241,14 @@ int FileTakeOwner(Handle, Handle) { return 0; }
 int FolderOpen(std::string_view path, Handle& folder, Handle base) {
     // "." is the base itself, under the same path: names in it stay as long.
     std::string full(path);
-    if (base != kNoHandle && path == ".")
-        full = HeldPaths()[base];
-    else if (base != kNoHandle && !Absolute(path))
-        full = PathIn(base, path);
+    if (base != kNoHandle) {
+        const auto held = HeldPaths().find(base);
+        if (held == HeldPaths().end()) return ERROR_INVALID_HANDLE;
+        if (path == ".")
+            full = held->second;
+        else if (!Absolute(path))
+            full = PathIn(base, path);
+    }
     const HANDLE held = CreateFileA(full.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShared,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (held == INVALID_HANDLE_VALUE) return LastError();
