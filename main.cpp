@@ -12,7 +12,7 @@
 #include "runtime/command_line.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "runtime/standard_files.hpp"
 
 namespace {

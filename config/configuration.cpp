@@ -8,7 +8,7 @@
 #include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "runtime/text_helpers.hpp"
 #include "runtime/text_reader.hpp"
 

@@ -8,7 +8,7 @@
 #include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : place_(target.File(".bsy")) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";

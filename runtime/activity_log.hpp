@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "runtime/text_writer.hpp"
 
 struct ActivityLog {

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 // Whether a file of the sysop's can be opened for reading, which is all the
 // run does with one. A folder and the empty name never exist.

@@ -1,7 +1,7 @@
 // Standard input and output, and the end of the run.
 #include "runtime/standard_files.hpp"
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 TextReader& StandardInput() {
     static TextReader input;

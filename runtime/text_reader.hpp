@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "runtime/bounded.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 class TextReader {
 public:

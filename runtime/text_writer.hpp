@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 // Who may add to a file while it is open for writing: this run alone (a
 // request file, guarded by its busy flag), or other runs too (the log).

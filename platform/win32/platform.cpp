@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace TOLVEX_PLATFORM {
 namespace {

@@ -1,5 +1,5 @@
 // Finding the program's names on a POSIX file system, each folder once a run.
-#include "runtime/posix/path_map.hpp"
+#include "platform/posix/path_map.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

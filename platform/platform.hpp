@@ -1,5 +1,5 @@
 // The operating-system operations the runtime needs, and nothing more.
-// Implemented once in runtime/posix/ and once in runtime/win32/ (kernel32 only).
+// Implemented once in platform/posix/ and once in platform/win32/ (kernel32 only).
 // Every operation that can fail returns 0 or the system's error code.
 #pragma once
 
