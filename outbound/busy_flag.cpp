@@ -18,13 +18,10 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : plac
     while (true) {
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
-        platform::HoldInterrupts();
+        held_.emplace();
         const FlagResult result = CreateFlagFile(place_, content);
-        if (result == FlagResult::Created) {
-            held_ = true;
-            return;
-        }
-        platform::ReleaseInterrupts();
+        if (result == FlagResult::Created) return;
+        held_.reset();
         if (result == FlagResult::Failed) return;
         // A stale flag is the sysop's to judge: it is left where it is.
         const std::int64_t waited = platform::Milliseconds() - start;
@@ -37,8 +34,9 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : plac
 BusyFlag::~BusyFlag() {
     if (!held_) return;
     // Through the folder held since the flag was made: whatever was renamed
-    // or planted in the outbound meanwhile, this flag is the one removed.
+    // or planted in the outbound meanwhile, this flag is the one removed. A
+    // flag that cannot be removed stays; nothing else can be done about it.
     [[maybe_unused]] const int removed = RemoveFile(place_);
-    // An interrupt that came meanwhile ends the run here, the address done.
-    platform::ReleaseInterrupts();
+    // The address is done: an interrupt that came meanwhile ends the run here.
+    held_.reset();
 }

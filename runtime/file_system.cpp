@@ -19,6 +19,8 @@ std::pair<std::string, std::string> SplitTarget(std::string_view target) {
 
 }  // namespace
 
+void LetGo(platform::Handle handle) { [[maybe_unused]] const int closed = platform::FileClose(handle); }
+
 bool FileExists(std::string_view path) {
     if (path.empty()) return false;
     platform::Handle handle = platform::kNoHandle;
@@ -37,14 +39,14 @@ HeldFolder::HeldFolder(HeldFolder&& other) noexcept : handle_(std::exchange(othe
 
 HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
     if (this != &other) {
-        if (IsOpen()) platform::FileClose(handle_);
+        if (IsOpen()) LetGo(handle_);
         handle_ = std::exchange(other.handle_, platform::kNoHandle);
     }
     return *this;
 }
 
 HeldFolder::~HeldFolder() {
-    if (IsOpen()) platform::FileClose(handle_);
+    if (IsOpen()) LetGo(handle_);
 }
 
 int HeldFolder::Open(std::string_view path) {
@@ -70,12 +72,12 @@ int HeldFolder::Step(platform::Handle at, std::string& name, platform::Want want
                 entry = opened;
                 return 0;
             }
-            platform::FileClose(opened);
+            LetGo(opened);
             return platform::Refused();
         }
         std::string target;
         int error = links < kMostLinks && MayFollow(facts.Whose) ? platform::LinkTarget(opened, target) : platform::Refused();
-        platform::FileClose(opened);
+        LetGo(opened);
         if (error != 0) return error;
         auto [folder, last] = SplitTarget(target);
         HeldFolder next;
@@ -113,13 +115,13 @@ int HeldFolder::Enter(std::string_view path, bool make, HeldFolder& into) const 
 }
 
 HeldFile::~HeldFile() {
-    if (handle_ != platform::kNoHandle) platform::FileClose(handle_);
+    if (handle_ != platform::kNoHandle) LetGo(handle_);
 }
 
 platform::Handle HeldFile::Release() { return std::exchange(handle_, platform::kNoHandle); }
 
 void HeldFile::Reset(platform::Handle handle) {
-    if (handle_ != platform::kNoHandle) platform::FileClose(handle_);
+    if (handle_ != platform::kNoHandle) LetGo(handle_);
     handle_ = handle;
 }
 
@@ -159,7 +161,7 @@ FlagResult CreateFlagFile(const Place& place, std::string_view content) {
     if (const int error = MakeFile(place, platform::Access::ReadWrite, handle))
         return platform::MeansAlreadyExists(error) ? FlagResult::Exists : FlagResult::Failed;
     // The flag holds whatever could be written; its being there is what counts.
-    platform::FileWrite(handle, content.data(), static_cast<int>(content.size()));
-    platform::FileClose(handle);
+    [[maybe_unused]] const int written = platform::FileWrite(handle, content.data(), static_cast<int>(content.size()));
+    LetGo(handle);
     return FlagResult::Created;
 }

@@ -12,6 +12,10 @@
 
 #include "platform/platform.hpp"
 
+// Closes a handle whose closing tells the run nothing it needs: a folder, a
+// file only read, or one given up on the way to a stop.
+void LetGo(platform::Handle handle);
+
 // Whether a file of the sysop's can be opened for reading, which is all the
 // run does with one. A folder and the empty name never exist.
 bool FileExists(std::string_view path);

@@ -40,7 +40,7 @@ std::string Join(const std::string& folder, std::string_view name) {
     return folder + "/" + std::string(name);
 }
 
-// The entries of an open directory stream, which is closed.
+// The entries of an open folder stream, which is closed.
 bool Read(DIR* dir, std::vector<std::string>& entries) {
     if (dir == nullptr) return false;
     while (const dirent* entry = readdir(dir)) {
