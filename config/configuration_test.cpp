@@ -121,7 +121,7 @@ TEST(ApplyConfigLine, LaterLogLineTakesOver) {
     const auto opened = std::make_pair(r.log.Date.Day, r.log.Date.Month);
     EXPECT_TRUE(opened == before || opened == today()) << opened.first << "/" << opened.second;
     EXPECT_TRUE(r.log.Enabled);
-    r.log.File.WriteLine("a line");
+    EXPECT_EQ(r.log.File.WriteLine("a line"), 0);
     CloseLog(r.log);
     EXPECT_EQ(dir.Read("first.log"), "");
     EXPECT_EQ(dir.Read("old.log"), "kept\r\na line\r\n");
