@@ -19,10 +19,16 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : plac
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
         held_.emplace();
-        const FlagResult result = CreateFlagFile(place_, content);
-        if (result == FlagResult::Created) return;
+        platform::Handle flag = platform::kNoHandle;
+        const int error = MakeFile(place_, platform::Access::ReadWrite, flag);
+        if (error == 0) {
+            // It holds whatever could be written; its being there is what counts.
+            [[maybe_unused]] const int written = platform::FileWrite(flag, content.data(), static_cast<int>(content.size()));
+            LetGo(flag);
+            return;
+        }
         held_.reset();
-        if (result == FlagResult::Failed) return;
+        if (!platform::MeansAlreadyExists(error)) return;
         // A stale flag is the sysop's to judge: it is left where it is.
         const std::int64_t waited = platform::Milliseconds() - start;
         if (waited >= kBusyWaitMilliseconds)

@@ -37,8 +37,9 @@ bool SameLetters(std::string_view a, std::string_view b) {
 // copy's own name is touched. With the address's flag held, no run can be
 // writing one now.
 void RemoveLeftoverCopies(const HeldFile& file) {
-    if (!file.Followed())
-        for (const std::string& entry : FolderEntries(file.Folder())) {
+    std::vector<std::string> entries;
+    if (!file.Followed() && platform::ListFolder(file.Folder().Handle(), entries) == 0)
+        for (const std::string& entry : entries) {
             if (IsOldCopyOf(entry, file.Name())) [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), entry));
         }
     [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), CopyNameOf(file.Name())));
@@ -188,21 +189,11 @@ std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, co
     const Place place = target.File(".req");
     std::unordered_set<std::string> present;
     HeldFile file;
-    int error = OpenFile(place, platform::Access::ReadWrite, file);
-    platform::Handle handle = platform::kNoHandle;
-    if (platform::MeansMissing(error)) {
-        error = MakeFile(place, platform::Access::ReadWrite, handle);
-        made = error == 0;
-        // Made meanwhile by a program that does not take the flag: added to.
-        if (platform::MeansAlreadyExists(error)) error = OpenFile(place, platform::Access::ReadWrite, file);
-    }
-    if (made) {
-        request.Take(handle);
-    } else if (error == 0) {
-        if (job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
-        request.Take(file.Release());
-        error = request.ToEnd();
-    }
+    // One made meanwhile by a program that does not take the flag is added to.
+    int error = OpenOrMakeFile(place, platform::Access::ReadWrite, file, made);
+    if (error == 0 && !made && job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
+    if (error == 0) request.Take(file.Release());
+    if (error == 0 && !made) error = request.ToEnd();
     if (error != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
     return present;
 }

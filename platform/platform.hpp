@@ -1,10 +1,9 @@
 // The operating-system operations the runtime needs, and nothing more.
-// Implemented once in platform/posix/ and once in platform/win32/ (kernel32 only).
+// Implemented once in platform/posix/ and once in platform/win32/.
 // Every operation that can fail returns 0 or the system's error code, which
 // its caller must look at.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -67,7 +66,7 @@ namespace TOLVEX_PLATFORM {
 
 using namespace ::platform;
 
-// Paths arrive in the program's own form ("\\" separators). The sysop's own
+// Paths arrive in the program's own form ("\" separators). The sysop's own
 // files (the configuration, lists) are opened by path, as the system finds
 // them; an existing file, never a folder.
 [[nodiscard]] int FileOpen(std::string_view path, Access access, Handle& handle);

@@ -9,20 +9,12 @@ namespace {
 // Opens the log at `place`: an existing one for adding at its end, else a
 // new one. Other runs may write to it at the same time: each line goes to its
 // end as it is then.
-int OpenLogFile(const Place& place, TextWriter& file, bool again = true) {
-    HeldFile existing;
-    int error = OpenFile(place, platform::Access::Append, existing);
-    if (error == 0) {
-        file.Take(existing.Release(), Writers::Many);
-        return file.ToEnd();
-    }
-    if (!platform::MeansMissing(error)) return error;
-    platform::Handle made = platform::kNoHandle;
-    error = MakeFile(place, platform::Access::Append, made);
-    // Another run made it in the meantime.
-    if (platform::MeansAlreadyExists(error) && again) return OpenLogFile(place, file, false);
-    if (error == 0) file.Take(made, Writers::Many);
-    return error;
+int OpenLogFile(const Place& place, TextWriter& file) {
+    HeldFile log;
+    bool made = false;
+    if (const int error = OpenOrMakeFile(place, platform::Access::Append, log, made)) return error;
+    file.Take(log.Release(), Writers::Many);
+    return made ? 0 : file.ToEnd();
 }
 
 }  // namespace

@@ -139,6 +139,21 @@ int OpenFile(const Place& place, platform::Access access, HeldFile& file) {
     return 0;
 }
 
+int OpenOrMakeFile(const Place& place, platform::Access access, HeldFile& file, bool& made) {
+    made = false;
+    int error = OpenFile(place, access, file);
+    if (!platform::MeansMissing(error)) return error;
+    platform::Handle handle = platform::kNoHandle;
+    error = MakeFile(place, access, handle);
+    if (platform::MeansAlreadyExists(error)) return OpenFile(place, access, file);
+    if (error != 0) return error;
+    file.Reset(handle);
+    file.folder_ = place.Folder;
+    file.name_ = place.Name;
+    made = true;
+    return 0;
+}
+
 int MakeFile(const Place& place, platform::Access access, platform::Handle& handle) {
     platform::Want want;
     want.Mode = access;
@@ -149,19 +164,3 @@ int MakeFile(const Place& place, platform::Access access, platform::Handle& hand
 }
 
 int RemoveFile(const Place& place) { return platform::EntryRemove(place.Folder->Handle(), place.Name); }
-
-std::vector<std::string> FolderEntries(const HeldFolder& folder) {
-    std::vector<std::string> names;
-    if (platform::ListFolder(folder.Handle(), names) != 0) names.clear();
-    return names;
-}
-
-FlagResult CreateFlagFile(const Place& place, std::string_view content) {
-    platform::Handle handle = platform::kNoHandle;
-    if (const int error = MakeFile(place, platform::Access::ReadWrite, handle))
-        return platform::MeansAlreadyExists(error) ? FlagResult::Exists : FlagResult::Failed;
-    // The flag holds whatever could be written; its being there is what counts.
-    [[maybe_unused]] const int written = platform::FileWrite(handle, content.data(), static_cast<int>(content.size()));
-    LetGo(handle);
-    return FlagResult::Created;
-}

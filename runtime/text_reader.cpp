@@ -221,20 +221,14 @@ int TextReader::ReadLineUpTo(std::size_t limit, std::string& line, bool& end) {
 }
 
 int TextReader::ReadLine(BoundedString& line, bool& end) {
-    std::string text;
-    lineLost_ = false;
-    if (!fromUtf8_) {
-        const int error = ReadLineUpTo(BoundedString::kCapacity, text, end);
-        line = BoundedString(text);
-        return error;
-    }
     // 255 characters of UTF-8 take at most four bytes each. A line cut short
     // there loses the piece of a character at its end, which is no character
     // the code page lacks.
-    constexpr std::size_t kUtf8Limit = 4 * BoundedString::kCapacity;
-    const int error = ReadLineUpTo(kUtf8Limit, text, end);
-    if (text.size() == kUtf8Limit) text.resize(text.size() - CutCharacterAtEnd(text));
-    lineLost_ = !platform::AnsiFromUtf8(text);
+    const std::size_t limit = fromUtf8_ ? 4 * BoundedString::kCapacity : BoundedString::kCapacity;
+    std::string text;
+    const int error = ReadLineUpTo(limit, text, end);
+    if (fromUtf8_ && text.size() == limit) text.resize(text.size() - CutCharacterAtEnd(text));
+    lineLost_ = fromUtf8_ && !platform::AnsiFromUtf8(text);
     line = BoundedString(text);
     return error;
 }
