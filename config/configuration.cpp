@@ -37,15 +37,15 @@ BoundedString ChooseConfigFile(std::string_view named, const Program& program) {
         if (!FileExists(named)) StopRunNaming(text::kUnableToOpen, named);
         return BoundedString(named);
     }
-    // Beside the program first, then where an installation keeps it; in each
-    // folder the program's own name first.
-    std::vector<std::string> folders = platform::ConfigurationFolders();
-    folders.insert(folders.begin(), program.ProgramDir.Str());
-    for (const std::string& folder : folders) {
-        const BoundedString own = Join(folder, "\\", program.ConfigName.View());
+    // Beside the program first, then where an installation keeps it (asked
+    // only then); in each folder the program's own name first.
+    std::vector<std::string> folders = {program.ProgramDir.Str()};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const BoundedString own = Join(folders[i], "\\", program.ConfigName.View());
         if (FileExists(own.View())) return own;
-        const BoundedString common = Join(folder, "\\tolvex.cfg");
+        const BoundedString common = Join(folders[i], "\\tolvex.cfg");
         if (FileExists(common.View())) return common;
+        if (i == 0) for (const std::string& folder : platform::ConfigurationFolders()) folders.push_back(folder);
     }
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }
