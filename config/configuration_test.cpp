@@ -78,7 +78,7 @@ TEST(ApplyConfigLine, SwitchesAreOnlySwitchedOn) {
 
 TEST(ApplyConfigLine, CommentsAndTheEndLine) {
     Read r;
-    Apply(r, {";DEFAULTNODE 1", " ;DEFAULTNODE 2"});
+    Apply(r, {" ;DEFAULTNODE 2", ";DEFAULTNODE 1"});
     EXPECT_EQ(r.settings.DefaultNode, "E 2");  // only the very first character makes a comment
     Apply(r, {"LOG C:\\FIDO\\Complete.log", "DEFAULTNODE 3"});
     EXPECT_EQ(r.linesTaken, 2);
