@@ -8,20 +8,20 @@
 #include "input/startup.hpp"
 #include "outbound/paths.hpp"
 #include "outbound/request_files.hpp"
+#include "platform/platform.hpp"
 #include "runtime/activity_log.hpp"
 #include "runtime/command_line.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
-#include "runtime/platform.hpp"
 #include "runtime/standard_files.hpp"
 
 namespace {
 
-void RunJob(const CommandLine& args, TextWriter& console, ActivityLog& log) {
-    const Program program = StartUp(args, console);
-    const Settings settings = LoadConfiguration(args, program, log);
-    CheckDefaultNode(args, settings);
-    const Items items = GatherRequests(args, settings, StandardInput(), console);
+void RunJob(const CommandLine& args, const Console& console, ActivityLog& log) {
+    const Invocation asked = StartUp(args, console);
+    const Settings settings = LoadConfiguration(asked.ConfigFile.View(), asked.Where, log);
+    CheckDefaultNode(asked.Items, settings);
+    const Items items = GatherRequests(asked.Items, settings, StandardInput(), console);
     const NodeDefaults defaults = LoadNodeDefaults(settings);
     const NodeList nodes = ParseNodeString(items.NodeString, defaults);
     const RequestJob job{CheckRequestList(items.Requests), settings.CheckDupes, settings.CreateClo, log, console};
@@ -36,19 +36,16 @@ void RunJob(const CommandLine& args, TextWriter& console, ActivityLog& log) {
 int main(int argc, char** argv) {
     platform::StartProcess();
     const CommandLine args = ReadCommandLine(argc, argv);
-    TextWriter& console = StandardOutput();
+    const Console& console = StandardOutput();
     ActivityLog log;
     try {
         RunJob(args, console, log);
     } catch (const RunStop& stop) {
-        // The message is what the sysop needs to see, whatever failed before it.
-        TakeIoError();
         const platform::TextOrigin origin = stop.OwnText ? platform::TextOrigin::Own : platform::TextOrigin::User;
         for (const std::string& line : stop.Lines) console.WriteLine(line, origin);
         CloseLog(log);
     } catch (const std::bad_alloc&) {
         // Ended like every stop: the busy flag given back, the log closed.
-        TakeIoError();
         console.WriteLine(text::kNoMemory);
         CloseLog(log);
     }

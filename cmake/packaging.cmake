@@ -44,12 +44,13 @@ install(CODE [[
 # the package, kept on upgrade and removed on purge, and the rotation of the
 # sample's log; its maintainer scripts make the log's folder and take the logs
 # on purge.
-add_library(tolvex_platform_packaged STATIC runtime/posix/platform.cpp runtime/posix/path_map.cpp)
-target_include_directories(tolvex_platform_packaged PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_compile_definitions(tolvex_platform_packaged PRIVATE TOLVEX_PROGRAM_FOLDER="/usr/bin" TOLVEX_CONFIG_FOLDER="/etc")
-target_link_libraries(tolvex_platform_packaged PRIVATE tolvex_warnings)
-add_executable(tolvex_packaged main.cpp)
-target_link_libraries(tolvex_packaged PRIVATE tolvex_core tolvex_platform_packaged tolvex_warnings)
+# The package's installation folders stand in for the build's.
+add_library(tolvex_installation_packaged OBJECT ${TOLVEX_PLATFORM_INSTALLATION_FILE})
+target_include_directories(tolvex_installation_packaged PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_compile_definitions(tolvex_installation_packaged PRIVATE TOLVEX_PROGRAM_FOLDER="/usr/bin" TOLVEX_CONFIG_FOLDER="/etc")
+target_link_libraries(tolvex_installation_packaged PRIVATE tolvex_warnings)
+add_executable(tolvex_packaged main.cpp $<TARGET_OBJECTS:tolvex_installation_packaged>)
+target_link_libraries(tolvex_packaged PRIVATE tolvex_core tolvex_warnings)
 set_target_properties(tolvex_packaged PROPERTIES OUTPUT_NAME tolvex RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/packaged)
 install(TARGETS tolvex_packaged RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT package EXCLUDE_FROM_ALL)
 install(FILES examples/linux/tolvex.cfg DESTINATION /etc COMPONENT package EXCLUDE_FROM_ALL)

@@ -8,17 +8,17 @@
 #include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "runtime/text_helpers.hpp"
 #include "runtime/text_reader.hpp"
 
 Program LocateProgram(std::string_view programPath) {
     const std::size_t slash = programPath.rfind('\\');
-    // A path without any "\" is all file name, in the current directory.
+    // A path without any "\" is all file name, in the current folder.
     const std::string_view fileName = slash == std::string_view::npos ? programPath : programPath.substr(slash + 1);
-    const std::string_view directory = slash == std::string_view::npos ? std::string_view(".") : programPath.substr(0, slash);
+    const std::string_view folder = slash == std::string_view::npos ? std::string_view(".") : programPath.substr(0, slash);
     Program program;
-    program.ProgramDir = BoundedString(directory);
+    program.ProgramDir = BoundedString(folder);
     program.ConfigName = Join(fileName.substr(0, fileName.find('.')), ".CFG");
     return program;
 }
@@ -31,29 +31,21 @@ BoundedString OptionFileName(std::string_view argument) { return CopyText(argume
 
 namespace {
 
-// The configuration file a run reads, and where its items begin: after the
-// configuration option, when it is given.
-struct ConfigChoice {
-    BoundedString Path;
-    int FirstItemIndex = 1;
-};
-
-ConfigChoice ChooseConfigFile(const CommandLine& args, const Program& program) {
-    const BoundedString first = args.ArgAt(1);
-    if (IsConfigurationOption(first.View())) {
-        const BoundedString path = OptionFileName(first.View());
-        if (!FileExists(path.View())) StopRunNaming(text::kUnableToOpen, path.View());
-        return {path, 2};
+// The configuration file a run reads: the one named, or the first found.
+BoundedString ChooseConfigFile(std::string_view named, const Program& program) {
+    if (!named.empty()) {
+        if (!FileExists(named)) StopRunNaming(text::kUnableToOpen, named);
+        return BoundedString(named);
     }
-    // Beside the program first, then where an installation keeps it; in each
-    // folder the program's own name first.
-    std::vector<std::string> folders = platform::ConfigurationFolders();
-    folders.insert(folders.begin(), program.ProgramDir.Str());
-    for (const std::string& folder : folders) {
-        const BoundedString own = Join(folder, "\\", program.ConfigName.View());
-        if (FileExists(own.View())) return {own};
-        const BoundedString common = Join(folder, "\\tolvex.cfg");
-        if (FileExists(common.View())) return {common};
+    // Beside the program first, then where an installation keeps it (asked
+    // only then); in each folder the program's own name first.
+    std::vector<std::string> folders = {program.ProgramDir.Str()};
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const BoundedString own = Join(folders[i], "\\", program.ConfigName.View());
+        if (FileExists(own.View())) return own;
+        const BoundedString common = Join(folders[i], "\\tolvex.cfg");
+        if (FileExists(common.View())) return common;
+        if (i == 0) for (const std::string& folder : platform::ConfigurationFolders()) folders.push_back(folder);
     }
     StopRunNaming(text::kUnableToOpen, "tolvex.cfg");
 }
@@ -118,18 +110,19 @@ bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log) {
     return true;
 }
 
-Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log) {
+Settings LoadConfiguration(std::string_view named, const Program& program, ActivityLog& log) {
     Settings settings;
-    const ConfigChoice choice = ChooseConfigFile(args, program);
-    const BoundedString& path = choice.Path;
-    settings.FirstItemIndex = choice.FirstItemIndex;
+    const BoundedString path = ChooseConfigFile(named, program);
     settings.ConfigPath = path;
     TextReader config(path.View());
-    config.Open();
-    if (config.DecideEncoding() == TextReader::Encoding::Utf16)
-        StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
-    for (int number = 1; !config.AtEnd(); ++number) {
-        const BoundedString line = config.ReadLine();
+    TextReader::Encoding encoding = TextReader::Encoding::Bytes;
+    int error = config.Open();
+    if (error == 0) error = config.DecideEncoding(encoding);
+    if (encoding == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, path.View(), text::kUtf16After);
+    for (int number = 1; error == 0; ++number) {
+        BoundedString line;
+        bool end = false;
+        if ((error = config.ReadLine(line, end)) != 0 || end) break;
         // A value with a character the code page cannot hold would name
         // another folder; a comment may hold anything. The line's number
         // tells the sysop which one to mend.
@@ -140,9 +133,10 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
         }
         if (!ApplyConfigLine(line, settings, log)) break;
     }
+    config.Close();
     // A configuration that could not be read to its end would run the job on
     // half its settings.
-    if (!config.Close()) StopRunNaming(text::kUnableToOpen, path.View());
+    if (error != 0) StopRunNaming(text::kUnableToOpen, path.View());
     // Cut to its 30 characters, the value would name other nodes.
     if (settings.DefaultNodeTooLong) StopRun(text::kDefaultNodeTooLong);
     if (!settings.Outbound.Empty() && settings.Outbound.Last() == '\\')
@@ -150,8 +144,6 @@ Settings LoadConfiguration(const CommandLine& args, const Program& program, Acti
     return settings;
 }
 
-void CheckDefaultNode(const CommandLine& args, const Settings& settings) {
-    if (args.ArgCount() == settings.FirstItemIndex && !(args.ArgAt(settings.FirstItemIndex) == "/") &&
-        settings.DefaultNode.Empty())
-        StopRun(text::kNoDefaultNode);
+void CheckDefaultNode(const std::vector<BoundedString>& items, const Settings& settings) {
+    if (items.size() == 1 && !(items.front() == "/") && settings.DefaultNode.Empty()) StopRun(text::kNoDefaultNode);
 }

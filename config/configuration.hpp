@@ -6,11 +6,10 @@
 
 #include "runtime/activity_log.hpp"
 #include "runtime/bounded.hpp"
-#include "runtime/command_line.hpp"
 
 // Where the program lives, which says where its configuration is looked for.
 struct Program {
-    BoundedString ProgramDir;  // the program file's directory, without a trailing "\"
+    BoundedString ProgramDir;  // the program file's folder, without a trailing "\"
     BoundedString ConfigName;  // the configuration file looked for first
 };
 
@@ -24,13 +23,12 @@ BoundedString OptionFileName(std::string_view argument);
 
 struct ZoneEntry {
     Bounded<4> ZoneNumber;  // the zone number as text
-    Bounded<20> ZoneDir;    // the stem of that zone's outbound directory
+    Bounded<20> ZoneDir;    // the stem of that zone's outbound folder
 };
 
 inline constexpr int kZoneCapacity = 20;
 
 struct Settings {
-    int FirstItemIndex = 1;  // 2 when the first argument is the "/c:" option
     BoundedString ConfigPath;  // the configuration file as opened
     BoundedString DefaultNet;
     Bounded<30> DefaultNode;
@@ -47,11 +45,13 @@ struct Settings {
 // with " Error! Unable to open " + name, a file saved as UTF-16, a value the
 // ANSI code page cannot hold, and after the reading when DEFAULTNODE is
 // longer than its 30 characters.
-Settings LoadConfiguration(const CommandLine& args, const Program& program, ActivityLog& log);
+// `named`: the file the configuration option names; empty: the file is
+// looked for beside the program.
+Settings LoadConfiguration(std::string_view named, const Program& program, ActivityLog& log);
 
 // Takes one line as read from the file. Returns false at the line that ends
 // the reading ("COMPLETE.").
 bool ApplyConfigLine(BoundedString line, Settings& settings, ActivityLog& log);
 
 // With exactly one item, other than "/", DEFAULTNODE must be set.
-void CheckDefaultNode(const CommandLine& args, const Settings& settings);
+void CheckDefaultNode(const std::vector<BoundedString>& items, const Settings& settings);

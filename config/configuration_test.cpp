@@ -78,7 +78,7 @@ TEST(ApplyConfigLine, SwitchesAreOnlySwitchedOn) {
 
 TEST(ApplyConfigLine, CommentsAndTheEndLine) {
     Read r;
-    Apply(r, {";DEFAULTNODE 1", " ;DEFAULTNODE 2"});
+    Apply(r, {" ;DEFAULTNODE 2", ";DEFAULTNODE 1"});
     EXPECT_EQ(r.settings.DefaultNode, "E 2");  // only the very first character makes a comment
     Apply(r, {"LOG C:\\FIDO\\Complete.log", "DEFAULTNODE 3"});
     EXPECT_EQ(r.linesTaken, 2);
@@ -121,7 +121,7 @@ TEST(ApplyConfigLine, LaterLogLineTakesOver) {
     const auto opened = std::make_pair(r.log.Date.Day, r.log.Date.Month);
     EXPECT_TRUE(opened == before || opened == today()) << opened.first << "/" << opened.second;
     EXPECT_TRUE(r.log.Enabled);
-    r.log.File.WriteLine("a line");
+    EXPECT_EQ(r.log.File.WriteLine("a line"), 0);
     CloseLog(r.log);
     EXPECT_EQ(dir.Read("first.log"), "");
     EXPECT_EQ(dir.Read("old.log"), "kept\r\na line\r\n");
@@ -135,15 +135,13 @@ TEST(LoadConfiguration, ReadsTheFileToItsEndOrStops) {
     const std::string path = dir.At("t.cfg");
     Settings settings;
     ActivityLog log;
-    const auto load = [&](std::string_view bytes, std::vector<std::string> items = {"a.zip"}) {
+    const auto load = [&](std::string_view bytes) {
         dir.Write("t.cfg", bytes);
-        items.insert(items.begin(), "/c:" + path);
         settings = Settings();
-        return StopLine([&] { settings = LoadConfiguration({"C:\\TOLVEX.EXE", items}, Program{"C:", "TOLVEX.CFG"}, log); });
+        return StopLine([&] { settings = LoadConfiguration(path, Program{"C:", "TOLVEX.CFG"}, log); });
     };
     EXPECT_EQ(load("OUTBOUND C:\\FIDO\\\\\r\nLOG \r\n"), "(no stop)");
     EXPECT_EQ(settings.Outbound, "C:\\FIDO\\");  // one trailing backslash taken off
-    EXPECT_EQ(settings.FirstItemIndex, 2);
     EXPECT_EQ(log.Name, "");  // LOG with nothing after it names standard output
     EXPECT_TRUE(log.Enabled);
     EXPECT_EQ(load("\xEF\xBB\xBFOUTBOUND C:\\FIDO\r\n"), "(no stop)");
@@ -157,24 +155,23 @@ TEST(LoadConfiguration, ReadsTheFileToItsEndOrStops) {
     EXPECT_EQ(load("DEFAULTNODE " + std::string(31, '1') + "\r\nLOG \r\n"), text::kDefaultNodeTooLong);
     EXPECT_TRUE(log.Enabled);  // the line after it was read
     // The option: its first three characters dropped wherever it stands.
-    EXPECT_EQ(StopLine([&] { LoadConfiguration({"T", {"x/C:" + path, "a"}}, Program{"C:", "T.CFG"}, log); }),
+    EXPECT_TRUE(IsConfigurationOption("x/C:" + path));
+    EXPECT_EQ(StopLine([&] { LoadConfiguration(OptionFileName("x/C:" + path).View(), Program{"C:", "T.CFG"}, log); }),
               " Error! Unable to open :" + path);
 }
 
 TEST(CheckDefaultNode, OneItemOtherThanASlashNeedsIt) {
     Settings settings;
-    const auto check = [&](std::vector<std::string> items) {
-        return StopLine([&] { CheckDefaultNode({"C:\\TOLVEX.EXE", items}, settings); });
+    const auto check = [&](std::vector<BoundedString> items) {
+        return StopLine([&] { CheckDefaultNode(items, settings); });
     };
     const std::string none(text::kNoDefaultNode);
     EXPECT_EQ(check({"a.zip"}), none);
     EXPECT_EQ(check({"/36"}), none);
     EXPECT_EQ(check({"/"}), "(no stop)");
     EXPECT_EQ(check({"a.zip", "b.zip"}), "(no stop)");
-    settings.FirstItemIndex = 2;
-    EXPECT_EQ(check({"/c:t.cfg", "a.zip"}), none);
     settings.DefaultNode = "12";
-    EXPECT_EQ(check({"/c:t.cfg", "a.zip"}), "(no stop)");
+    EXPECT_EQ(check({"a.zip"}), "(no stop)");
 }
 
 }  // namespace

@@ -80,8 +80,6 @@ private:
     bool empty_ = true;
 };
 
-bool IsAddressCharacter(char c) { return (c >= '0' && c <= '9') || c == ':' || c == '/' || c == '.' || c == ' '; }
-
 // Within one address the separators come at most once each, in this order.
 int SeparatorRank(char c) { return c == ':' ? 1 : c == '/' ? 2 : c == '.' ? 3 : 0; }
 
@@ -92,14 +90,62 @@ bool OutOfRange(const NodeAddress& a) {
     return a.Zone < 0 || a.Net < 0 || a.Node < 0 || a.Point < 0 || a.Net > kMaxNetOrNode || a.Node > kMaxNetOrNode;
 }
 
-// A blank or the end of the text closes the field in hand: the node, or the
-// point once a "." has been met.
-void CloseField(NodeAddress& slot, DigitRun& run, bool& pointPending) {
-    if (pointPending)
-        slot.Point = run.Take();
-    else
-        slot.Node = run.Take();
-    pointPending = false;
+// Where the first address of the normalised text ends: at a blank that stands
+// alone (no blank before or after it), or at the end. What NormalizeLine left
+// decides it, so its quirks show here:
+//   "36 37"    two addresses, nodes 36 and 37;
+//   "36  37"   one address: the two blanks that a lone "/" leaves between
+//              blanks ("36 / 37") separate nothing, and each blank closes
+//              the node in hand, the second with no digits: node 37;
+//   " 36"      two addresses: the blank that a leading "/ " leaves ("/ 36")
+//              stands alone at the start, so the first address is the default
+//              node with node 0 (closed with no digits), the second node 36.
+std::size_t AddressEnd(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool blankBefore = i > 0 && text[i - 1] == ' ';
+        const bool blankAfter = i + 1 < text.size() && text[i + 1] == ' ';
+        if (text[i] == ' ' && !blankBefore && !blankAfter) return i;
+    }
+    return text.size();
+}
+
+// One address: the defaults, with what the text gives in their place. Digits
+// gather until a separator takes them: ":" the zone, "/" the net, "." the node
+// (DEFAULTNODE's with no digits before it) and then the point; a blank, and
+// the end of the address, close the node, or the point after a ".".
+NodeAddress ReadAddress(std::string_view text, const NodeDefaults& defaults) {
+    NodeAddress slot = defaults.Slot;
+    DigitRun run;
+    bool pointPending = false;
+    int lastSeparator = 0;  // the rank of the last separator since the last blank
+    const auto closeField = [&] {
+        (pointPending ? slot.Point : slot.Node) = run.Take();
+        pointPending = false;
+    };
+    for (const char c : text) {
+        // "2:5020/52/1" or "2:5020/52.1.2" would quietly name another node.
+        if (const int rank = SeparatorRank(c)) {
+            if (rank <= lastSeparator) StopRun(text::kBadAddress);
+            lastSeparator = rank;
+        }
+        if (c >= '0' && c <= '9') {
+            run.Add(c);
+        } else if (c == ':') {
+            slot.Zone = run.Take();
+        } else if (c == '/') {
+            slot.Net = run.Take();
+        } else if (c == '.') {
+            slot.Node = run.Empty() ? defaults.DefaultNodeValue : run.Take();
+            pointPending = true;
+        } else if (c == ' ') {
+            closeField();
+            lastSeparator = 0;
+        } else {
+            StopRun(text::kBadAddress);
+        }
+    }
+    closeField();
+    return slot;
 }
 
 }  // namespace
@@ -107,42 +153,13 @@ void CloseField(NodeAddress& slot, DigitRun& run, bool& pointPending) {
 NodeList ParseNodeString(const BoundedString& nodeString, const NodeDefaults& defaults) {
     const BoundedString normal = NormalizeLine(nodeString);
     if (normal.Empty()) StopRun(text::kNoAddress);
-
     NodeList list;
-    list.push_back(defaults.Slot);
-    bool pointPending = false;
-    int lastSeparator = 0;  // the rank of the last separator since the last blank
-    DigitRun run;
-    const int length = normal.Length();
-    for (int i = 1; i <= length; ++i) {
-        const char c = normal.At(i);
-        NodeAddress& slot = list.back();
-        // "2:5020/52/1" or "2:5020/52.1.2" would quietly name another node.
-        if (const int rank = SeparatorRank(c)) {
-            if (rank <= lastSeparator) StopRun(text::kBadAddress);
-            lastSeparator = rank;
-        }
-        if (c == ' ') lastSeparator = 0;
-        if (c >= '0' && c <= '9') run.Add(c);
-        if (c == ':') slot.Zone = run.Take();
-        if (c == '/') slot.Net = run.Take();
-        if (c == '.') {
-            slot.Node = run.Empty() ? defaults.DefaultNodeValue : run.Take();
-            pointPending = true;
-        }
-        if (c == ' ') CloseField(slot, run, pointPending);
-        // Only a blank between two other characters starts the next address:
-        // the normalised text keeps a double blank where a lone "/" stood
-        // between blanks ("36 / 37" is one address, node 37), and a blank at
-        // the very start where it began with "/" and a blank ("/ 36" is two).
-        const bool spaceBefore = i > 1 && normal.At(i - 1) == ' ';
-        const bool spaceAfter = i < length && normal.At(i + 1) == ' ';
-        if (c == ' ' && !spaceBefore && !spaceAfter) {
-            if (static_cast<int>(list.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
-            list.push_back(defaults.Slot);
-        }
-        if (i == length) CloseField(list.back(), run, pointPending);
-        if (!IsAddressCharacter(c)) StopRun(text::kBadAddress);
+    for (std::string_view rest = normal.View();;) {
+        const std::size_t end = AddressEnd(rest);
+        list.push_back(ReadAddress(rest.substr(0, end), defaults));
+        if (end == rest.size()) break;
+        if (static_cast<int>(list.size()) == kNodeCapacity) StopRun(text::kTooManyAddresses);
+        rest.remove_prefix(end + 1);
     }
     if (defaults.TooLarge) StopRun(text::kBadAddress);
     for (const NodeAddress& node : list)

@@ -80,6 +80,7 @@ TEST(ParseNodeString, StopsOnTextThatNamesNoAddress) {
         {"52.1/3", bad},
         {"36 2:5020/52/1", bad},
         {"2147483648", bad},
+        {"4294967298:4600/36", bad},  // would be zone 2, cut to 32 bits
         {"65536", bad},
         {"65536/1", bad},
         {"36 2:65535/65536.1", bad},

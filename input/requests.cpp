@@ -18,14 +18,22 @@ void BreakLongLine(RequestList& requests) {
     requests.emplace_back();
 }
 
-Items AskForRequests(const Settings& settings, TextReader& input, TextWriter& console) {
+// A line typed at a prompt; a console that cannot be read gives an empty
+// answer, as does the end of the input.
+BoundedString Answer(TextReader& input) {
+    BoundedString answer;
+    bool end = false;
+    if (input.ReadLine(answer, end) != 0) return {};
+    return answer;
+}
+
+Items AskForRequests(const Settings& settings, TextReader& input, const Console& console) {
     Items items;
     console.Write(text::kAskFiles);
-    CurrentLine(items.Requests) = input.ReadLine();
+    CurrentLine(items.Requests) = Answer(input);
     console.Write(text::kAskNodes);
-    items.NodeString = input.ReadLine();
+    items.NodeString = Answer(input);
     console.WriteLine();
-    TakeIoError();  // a console that cannot be read gives empty answers
     if (items.NodeString.Empty()) items.NodeString = settings.DefaultNode;
     return items;
 }
@@ -48,45 +56,49 @@ bool IsAddressItem(std::string_view item) {
     return item.find('/') != std::string_view::npos || item.starts_with('.');
 }
 
-int FirstAddressItem(const CommandLine& args, int first) {
-    for (int i = first; i <= args.ArgCount(); ++i)
-        if (IsAddressItem(args.ArgAt(i).View())) return i;
-    return args.ArgCount() + 1;
+std::size_t FirstAddressItem(const std::vector<BoundedString>& items) {
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (IsAddressItem(items[i].View())) return i;
+    return items.size();
 }
 
 void AppendListFile(std::string_view name, RequestList& requests) {
     if (!FileExists(name)) StopRunNaming(text::kUnableToOpen, name);
     TextReader list(name);
-    list.Open();
-    if (list.DecideEncoding() == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
-    while (!list.AtEnd()) {
-        const BoundedString line = list.ReadLine();
+    TextReader::Encoding encoding = TextReader::Encoding::Bytes;
+    int error = list.Open();
+    if (error == 0) error = list.DecideEncoding(encoding);
+    if (encoding == TextReader::Encoding::Utf16) StopRunNaming(text::kUtf16Before, name, text::kUtf16After);
+    while (error == 0) {
+        BoundedString line;
+        bool end = false;
+        if ((error = list.ReadLine(line, end)) != 0 || end) break;
         CurrentLine(requests).Append(' ');
         BreakLongLine(requests);
         const std::string_view v = line.View();
         CurrentLine(requests).Append(v.substr(0, v.find(' ')));
     }
+    list.Close();
     // A list that could not be read to its end would lose requests unseen.
-    if (!list.Close()) StopRunNaming(text::kUnableToOpen, name);
+    if (error != 0) StopRunNaming(text::kUnableToOpen, name);
     CurrentLine(requests).Append(' ');
 }
 
-Items GatherRequests(const CommandLine& args, const Settings& settings, TextReader& input, TextWriter& console) {
-    const int first = settings.FirstItemIndex;
-    const int last = args.ArgCount();
-    if (last == first && args.ArgAt(first) == "/") return AskForRequests(settings, input, console);
+Items GatherRequests(const std::vector<BoundedString>& given, const Settings& settings, TextReader& input,
+                     const Console& console) {
+    if (given.size() == 1 && given.front() == "/") return AskForRequests(settings, input, console);
 
     Items items;
-    const int addresses = FirstAddressItem(args, first);
-    if (addresses <= last) {
-        for (int i = addresses; i <= last; ++i) items.NodeString.Append(args.ArgAt(i).View()).Append(' ');
+    const std::size_t addresses = FirstAddressItem(given);
+    if (addresses < given.size()) {
+        for (std::size_t i = addresses; i < given.size(); ++i) items.NodeString.Append(given[i].View()).Append(' ');
     } else {
         // Every item is a file: they are requested from DEFAULTNODE.
         if (settings.DefaultNode.Empty()) StopRun(text::kNoAddressItem);
         items.NodeString = settings.DefaultNode;
     }
-    for (int i = first; i < addresses; ++i) {
-        const BoundedString item = args.ArgAt(i);
+    for (std::size_t i = 0; i < addresses; ++i) {
+        const BoundedString& item = given[i];
         BreakLongLine(items.Requests);
         if (!item.Empty() && item.First() == '@')
             AppendListFile(item.View().substr(1), items.Requests);

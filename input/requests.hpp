@@ -9,9 +9,8 @@
 
 #include "config/configuration.hpp"
 #include "runtime/bounded.hpp"
-#include "runtime/command_line.hpp"
 #include "runtime/text_reader.hpp"
-#include "runtime/text_writer.hpp"
+#include "runtime/standard_files.hpp"
 
 inline constexpr int kRequestLineCapacity = 750;
 inline constexpr int kLineBreakLength = 220;  // a longer line takes no further word
@@ -28,7 +27,8 @@ struct Items {
 
 // Sorts the items into file words and the address text, or asks for both at
 // the prompts when the only item is "/".
-Items GatherRequests(const CommandLine& args, const Settings& settings, TextReader& input, TextWriter& console);
+Items GatherRequests(const std::vector<BoundedString>& items, const Settings& settings, TextReader& input,
+                     const Console& console);
 
 // Adds the first word of every line of a list file to the request list.
 void AppendListFile(std::string_view name, RequestList& requests);
@@ -37,9 +37,9 @@ void AppendListFile(std::string_view name, RequestList& requests);
 // begins with "@" never does: it names a list file, in any folder.
 bool IsAddressItem(std::string_view item);
 
-// The position of the first address item from `first` on; one past the last
-// item when there is none.
-int FirstAddressItem(const CommandLine& args, int first);
+// The position of the first address item; the number of items when there is
+// none.
+std::size_t FirstAddressItem(const std::vector<BoundedString>& items);
 
 // Every request line must hold a file name, and no character a file name
 // cannot. Returns what every address's request file gets, in order: the

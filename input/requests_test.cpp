@@ -7,8 +7,8 @@
 #include "config/configuration.hpp"
 #include "runtime/console_texts.hpp"
 #include "support/scratch.hpp"
+#include "runtime/file_system.hpp"
 #include "support/stops.hpp"
-#include "support/writing.hpp"
 
 namespace {
 
@@ -17,16 +17,14 @@ protected:
     Items Gather(std::vector<std::string> items, std::string_view defaultNode = "12", std::string_view typed = "") {
         scratch_.Write("typed.txt", typed);
         TextReader input(scratch_.At("typed.txt"));
-        input.Open();
+        EXPECT_EQ(input.Open(), 0);
         scratch_.Write("console.txt", "");
-        TextWriter console;
-        EXPECT_TRUE(WriteInto(console, scratch_.At("console.txt")));
+        platform::Handle shown = platform::kNoHandle;
+        EXPECT_EQ(platform::FileOpen(scratch_.At("console.txt"), platform::Access::Append, shown), 0);
+        const struct Closed { platform::Handle handle; ~Closed() { LetGo(handle); } } closed{shown};
         Settings settings;
         settings.DefaultNode = defaultNode;
-        const CommandLine args{"C:\\TOLVEX.EXE", std::move(items)};
-        Items gathered = GatherRequests(args, settings, input, console);
-        console.Close();
-        return gathered;
+        return GatherRequests({items.begin(), items.end()}, settings, input, Console(shown));
     }
     std::string ListFile(std::string_view lines) {
         scratch_.Write("l.txt", lines);

@@ -10,7 +10,7 @@ namespace {
 
 }  // namespace
 
-Program StartUp(const CommandLine& args, TextWriter& console) {
+Invocation StartUp(const CommandLine& args, const Console& console) {
     console.WriteLine();
     console.WriteLine(text::kBanner);
     console.WriteLine();
@@ -20,8 +20,11 @@ Program StartUp(const CommandLine& args, TextWriter& console) {
         if (first == "/?" || first == "-?" || first == "?" || first == "--help") ShowUsage();
         if (first == "--version") throw RunStop{};  // the banner block says it all
     }
+    Invocation asked{LocateProgram(args.ArgAt(0).View()), {}, {}};
+    const bool option = IsConfigurationOption(first.View());
+    if (option) asked.ConfigFile = OptionFileName(first.View());
     // The configuration option with nothing after it, or naming no file.
-    if (IsConfigurationOption(first.View()) && (args.ArgCount() == 1 || OptionFileName(first.View()).Empty()))
-        ShowUsage();
-    return LocateProgram(args.ArgAt(0).View());
+    if (option && (args.ArgCount() == 1 || asked.ConfigFile.Empty())) ShowUsage();
+    for (int n = option ? 2 : 1; n <= args.ArgCount(); ++n) asked.Items.push_back(args.ArgAt(n));
+    return asked;
 }

@@ -8,7 +8,7 @@
 #include "runtime/errors.hpp"
 #include "runtime/file_system.hpp"
 #include "runtime/numbers.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : place_(target.File(".bsy")) {
     const std::string content = IntToText(platform::ProcessId()) + "\r\n";
@@ -18,14 +18,17 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : plac
     while (true) {
         // From the moment the flag may be there, an interrupt waits until it
         // is gone again.
-        platform::HoldInterrupts();
-        const FlagResult result = CreateFlagFile(place_, content);
-        if (result == FlagResult::Created) {
-            held_ = true;
+        held_.emplace();
+        platform::Handle flag = platform::kNoHandle;
+        const int error = MakeFile(place_, platform::Access::ReadWrite, flag);
+        if (error == 0) {
+            // It holds whatever could be written; its being there is what counts.
+            [[maybe_unused]] const int written = platform::FileWrite(flag, content.data(), static_cast<int>(content.size()));
+            LetGo(flag);
             return;
         }
-        platform::ReleaseInterrupts();
-        if (result == FlagResult::Failed) return;
+        held_.reset();
+        if (!platform::MeansAlreadyExists(error)) return;
         // A stale flag is the sysop's to judge: it is left where it is.
         const std::int64_t waited = platform::Milliseconds() - start;
         if (waited >= kBusyWaitMilliseconds)
@@ -37,8 +40,9 @@ BusyFlag::BusyFlag(const OutboundTarget& target, const NodeAddress& node) : plac
 BusyFlag::~BusyFlag() {
     if (!held_) return;
     // Through the folder held since the flag was made: whatever was renamed
-    // or planted in the outbound meanwhile, this flag is the one removed.
+    // or planted in the outbound meanwhile, this flag is the one removed. A
+    // flag that cannot be removed stays; nothing else can be done about it.
     [[maybe_unused]] const int removed = RemoveFile(place_);
-    // An interrupt that came meanwhile ends the run here, the address done.
-    platform::ReleaseInterrupts();
+    // The address is done: an interrupt that came meanwhile ends the run here.
+    held_.reset();
 }

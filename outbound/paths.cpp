@@ -1,4 +1,4 @@
-// Outbound names and directories.
+// Outbound names and folders.
 #include "outbound/paths.hpp"
 
 #include "config/configuration.hpp"
@@ -54,7 +54,7 @@ OutboundTarget PrepareOutbound(const NodeAddress& node, const Settings& settings
     if (outbound.Open(settings.Outbound.Str() + "\\") != 0)
         StopRunNaming(std::string(text::kCannotFindDirectory) + "\"", settings.Outbound.View(), "\"");
     OutboundTarget target = OutboundNames(node, settings, mainZone);
-    // An existing directory is the usual case.
+    // An existing folder is the usual case.
     HeldFolder zone;
     int error = outbound.Enter(target.ZoneOutbound, true, zone);
     if (error == 0 && node.Point != 0) error = zone.Enter(target.NodeStem + ".pnt", true, target.Folder);

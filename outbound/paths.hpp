@@ -1,4 +1,4 @@
-// Where one address's files lie in the outbound, and the directories for them.
+// Where one address's files lie in the outbound, and the folders for them.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,9 @@
 #include "runtime/file_system.hpp"
 
 struct OutboundTarget {
-    std::string ZoneOutbound;  // the zone's directory inside Outbound
+    std::string ZoneOutbound;  // the zone's folder inside Outbound
     std::string NodeStem;      // 4 hex digits of the net, 4 of the node
-    std::string TargetDir;     // the directory that receives the address's files
+    std::string TargetDir;     // the folder that receives the address's files
     std::string FileStem;      // NodeStem for a node, 8 hex digits of the point for a point
     std::string RequestFile;   // TargetDir\FileStem.req
     std::string FlowFile;      // TargetDir\FileStem.clo
@@ -24,7 +24,7 @@ struct OutboundTarget {
     Place File(std::string_view extension) const { return {Folder, FileStem + std::string(extension)}; }
 };
 
-// Checks that Outbound can be entered, makes the zone and point directories,
+// Checks that Outbound can be entered, makes the zone and point folders,
 // holds the one that receives the files, and names the files. Stops when no
 // OUTBOUND line was read, with " Cannot find directory "..." when Outbound
 // cannot be entered, and with " Error! Unable to open " + the request file's

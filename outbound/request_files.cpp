@@ -37,8 +37,9 @@ bool SameLetters(std::string_view a, std::string_view b) {
 // copy's own name is touched. With the address's flag held, no run can be
 // writing one now.
 void RemoveLeftoverCopies(const HeldFile& file) {
-    if (!file.Followed())
-        for (const std::string& entry : FolderEntries(file.Folder())) {
+    std::vector<std::string> entries;
+    if (!file.Followed() && platform::ListFolder(file.Folder().Handle(), entries) == 0)
+        for (const std::string& entry : entries) {
             if (IsOldCopyOf(entry, file.Name())) [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), entry));
         }
     [[maybe_unused]] const int removed = RemoveFile(Place(file.Folder(), CopyNameOf(file.Name())));
@@ -48,7 +49,7 @@ void RemoveLeftoverCopies(const HeldFile& file) {
 // may name files to send. A failure here changes nothing else.
 void TouchFlowFile(const Place& place) {
     platform::Handle handle = platform::kNoHandle;
-    if (MakeFile(place, platform::Access::ReadWrite, handle) == 0) platform::FileClose(handle);
+    if (MakeFile(place, platform::Access::ReadWrite, handle) == 0) LetGo(handle);
 }
 
 // The lines of a request file, as read, and whether it was read whole: to
@@ -67,17 +68,26 @@ RequestFileLines ReadRequestFile(platform::Handle file, std::string_view shown) 
     // A file that cannot be held in memory is left as it is, and so is the
     // address: nothing can be checked against it. Its size is asked first,
     // and the reading is bounded too, for a file that grows under it.
-    bool tooLarge = old.Size() > static_cast<std::int64_t>(kLargestCleaning);
-    while (!tooLarge && !old.AtEnd()) {
-        old.ReadFullLine(read.Text, kLargestCleaning + 1 - read.Text.size());
+    std::int64_t size = -1;
+    int error = old.Size(size);
+    bool tooLarge = size > static_cast<std::int64_t>(kLargestCleaning);
+    while (error == 0 && !tooLarge) {
+        bool end = false;
+        const std::size_t start = read.Text.size();
+        error = old.ReadFullLine(read.Text, kLargestCleaning + 1 - start, end);
+        // A line cut short by a failed read is no line the file holds.
+        if (error != 0) read.Text.resize(start);
+        if (error != 0 || end) break;
         read.Text.push_back('\n');
         tooLarge = read.Text.size() > kLargestCleaning;
     }
     if (tooLarge) StopRunNaming(text::kNoMemoryFor, shown);
     // Lines after a ^Z in the middle are requests all the same to a mailer
-    // that reads to the end: such a file is only added to, never rewritten.
-    const bool textAfterEndMark = old.TextAfterEndMark();
-    read.Whole = old.Close() && !textAfterEndMark;
+    // that reads to the end: such a file is only added to, never rewritten;
+    // so is one that could not be read to its end.
+    bool textAfterEndMark = false;
+    if (error == 0) error = old.TextAfterEndMark(textAfterEndMark);
+    read.Whole = error == 0 && !textAfterEndMark;
     read.Taken = old.Taken();
     return read;
 }
@@ -102,8 +112,7 @@ int CatchUp(platform::Handle old, std::int64_t& taken, TextWriter& copy) {
     }
     added.resize(got);
     taken += static_cast<std::int64_t>(got);
-    copy.Write(added);
-    return copy.TakeError();
+    return copy.Write(added);
 }
 
 // The second step's rewrite: the copy is made beside the file under its one
@@ -119,33 +128,30 @@ void ReplaceWithCopy(HeldFile& file, const std::string& content, std::int64_t ta
     TextWriter copy;
     copy.Take(handle);
     int error = platform::FileTakeOwner(handle, file.Handle());
-    copy.Write(content);
-    if (error == 0) error = copy.TakeError();
+    if (error == 0) error = copy.Write(content);
     if (error == 0) error = CatchUp(file.Handle(), taken, copy);
     platform::Handle old = file.Release();
     platform::Handle copied = copy.Release();
     if (error == 0) error = platform::EntryReplace(folder.Handle(), place.Name, copied, file.Name(), old);
-    if (error != 0) {
-        if (copied != platform::kNoHandle) platform::FileClose(std::exchange(copied, platform::kNoHandle));
-        [[maybe_unused]] const int removed = RemoveFile(place);
-    }
     // Where the old file stays open (POSIX), what was added to it up to the
     // rename is still read from it; where it does not, the new file is
     // opened anew.
     if (error == 0 && copied != platform::kNoHandle && old != platform::kNoHandle) {
         copy.Take(copied);
-        copy.ToEnd();
-        error = copy.TakeError();
+        error = copy.ToEnd();
         if (error == 0) error = CatchUp(old, taken, copy);
         copied = copy.Release();
     }
-    if (old != platform::kNoHandle) platform::FileClose(old);
-    if (error == 0 && copied != platform::kNoHandle) return file.Reset(copied);
-    if (copied != platform::kNoHandle) platform::FileClose(copied);
+    if (old != platform::kNoHandle) LetGo(old);
     HeldFile reopened;
-    if (error == 0) error = OpenFile(Place(folder, file.Name()), platform::Access::ReadWrite, reopened);
-    if (error != 0) StopRunNaming(text::kUnableToWrite, shown);
-    file.Reset(reopened.Release());
+    if (error == 0 && copied == platform::kNoHandle)
+        error = OpenFile(Place(folder, file.Name()), platform::Access::ReadWrite, reopened);
+    if (error != 0) {
+        if (copied != platform::kNoHandle) LetGo(copied);
+        [[maybe_unused]] const int removed = RemoveFile(place);
+        StopRunNaming(text::kUnableToWrite, shown);
+    }
+    file.Reset(copied != platform::kNoHandle ? copied : reopened.Release());
 }
 
 // The second step: the lines the file holds, as views into `read`; the file
@@ -183,22 +189,11 @@ std::unordered_set<std::string> OpenRequestFile(const OutboundTarget& target, co
     const Place place = target.File(".req");
     std::unordered_set<std::string> present;
     HeldFile file;
-    int error = OpenFile(place, platform::Access::ReadWrite, file);
-    platform::Handle handle = platform::kNoHandle;
-    if (platform::MeansMissing(error)) {
-        error = MakeFile(place, platform::Access::ReadWrite, handle);
-        made = error == 0;
-        // Made meanwhile by a program that does not take the flag: added to.
-        if (platform::MeansAlreadyExists(error)) error = OpenFile(place, platform::Access::ReadWrite, file);
-    }
-    if (made) {
-        request.Take(handle);
-    } else if (error == 0) {
-        if (job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
-        request.Take(file.Release());
-        request.ToEnd();
-        error = request.TakeError();
-    }
+    // One made meanwhile by a program that does not take the flag is added to.
+    int error = OpenOrMakeFile(place, platform::Access::ReadWrite, file, made);
+    if (error == 0 && !made && job.CheckDupes) present = CleanRequestFile(file, target.RequestFile, job.Lines);
+    if (error == 0) request.Take(file.Release());
+    if (error == 0 && !made) error = request.ToEnd();
     if (error != 0) StopRunNaming(text::kUnableToOpen, target.RequestFile);
     return present;
 }
@@ -236,7 +231,6 @@ std::unordered_set<std::string> CleanRequestFile(HeldFile& file, std::string_vie
     } catch (const std::bad_alloc&) {
         // What was read is given back on the way here.
     }
-    TakeIoError();
     StopRunNaming(text::kNoMemoryFor, shown);
 }
 
@@ -252,16 +246,15 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
     bool written = false;
     for (const std::string& wanted : job.Lines) {
         if (present.count(wanted) != 0) {
-            job.Console.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
+            job.Screen.WriteLine(" " + wanted + std::string(text::kAlreadyExists));
             continue;
         }
         // The line in the request file, then its log line and its console
         // line: the log and the console show only what the file holds.
-        request.WriteLine(wanted);
-        if (request.TakeError() != 0) {
+        if (request.WriteLine(wanted) != 0) {
             // A request file this run made, with no line in it, is no request.
             if (made && !written) {
-                request.Close();
+                LetGo(request.Release());
                 [[maybe_unused]] const int removed = RemoveFile(target.File(".req"));
             }
             StopRunNaming(text::kUnableToWrite, target.RequestFile);
@@ -270,10 +263,9 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
         if (!flowFile) TouchFlowFile(target.File(".clo"));
         flowFile = true;
         WriteLogLine(job.Log, wanted, address);
-        job.Console.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
+        job.Screen.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
     }
     // Every request was there already: the file holds them, the mailer calls.
     if (!flowFile && !present.empty()) TouchFlowFile(target.File(".clo"));
-    request.Close();
-    if (request.TakeError() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
+    if (request.Close() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }

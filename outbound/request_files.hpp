@@ -11,6 +11,7 @@
 #include "outbound/paths.hpp"
 #include "runtime/activity_log.hpp"
 #include "runtime/file_system.hpp"
+#include "runtime/standard_files.hpp"
 #include "runtime/text_writer.hpp"
 
 // What every address gets, the same for the whole run.
@@ -19,7 +20,7 @@ struct RequestJob {
     bool CheckDupes = false;
     bool CreateClo = false;
     ActivityLog& Log;
-    TextWriter& Console;
+    const Console& Screen;  // where each request is shown
 };
 
 // Holds the address's busy flag while it cleans the request file of repeated

@@ -9,21 +9,12 @@ namespace {
 // Opens the log at `place`: an existing one for adding at its end, else a
 // new one. Other runs may write to it at the same time: each line goes to its
 // end as it is then.
-int OpenLogFile(const Place& place, TextWriter& file, bool again = true) {
-    HeldFile existing;
-    int error = OpenFile(place, platform::Access::Append, existing);
-    if (error == 0) {
-        file.Take(existing.Release(), Writers::Many);
-        file.ToEnd();
-        return file.TakeError();
-    }
-    if (!platform::MeansMissing(error)) return error;
-    platform::Handle made = platform::kNoHandle;
-    error = MakeFile(place, platform::Access::Append, made);
-    // Another run made it in the meantime.
-    if (platform::MeansAlreadyExists(error) && again) return OpenLogFile(place, file, false);
-    if (error == 0) file.Take(made, Writers::Many);
-    return error;
+int OpenLogFile(const Place& place, TextWriter& file) {
+    HeldFile log;
+    bool made = false;
+    if (const int error = OpenOrMakeFile(place, platform::Access::Append, log, made)) return error;
+    file.Take(log.Release(), Writers::Many);
+    return made ? 0 : file.ToEnd();
 }
 
 }  // namespace
@@ -32,9 +23,9 @@ void OpenLog(ActivityLog& log, std::string_view name) {
     CloseLog(log);
     log.Name = std::string(name);
     log.Date = platform::LocalDate();
-    if (name.empty()) {
-        // The empty name is standard output.
-        log.File.OpenStandardOutput();
+    // The empty name is standard output.
+    log.OnConsole = name.empty();
+    if (log.OnConsole) {
         log.Enabled = true;
         return;
     }
@@ -46,22 +37,23 @@ void OpenLog(ActivityLog& log, std::string_view name) {
     int error = folder.Open(nameAt == 0 ? std::string_view(".") : name.substr(0, nameAt));
     if (error == 0) error = OpenLogFile(Place(folder, std::string(name.substr(nameAt))), log.File);
     log.Enabled = error == 0;
-    if (!log.Enabled && log.File.IsOpen()) log.File.Close();
-    log.File.TakeError();
+    if (!log.Enabled && log.File.IsOpen()) LetGo(log.File.Release());
 }
 
 void WriteLogLine(ActivityLog& log, std::string_view request, std::string_view address) {
     if (!log.Enabled) return;
-    log.File.WriteLine(FormatLogLine(log.Date, platform::LocalTime(), request, address));
+    const std::string line = FormatLogLine(log.Date, platform::LocalTime(), request, address);
+    if (log.OnConsole) return StandardOutput().WriteLine(line);
     // A full disk under the log must not cost a request: go on without it.
-    if (log.File.TakeError() != 0) CloseLog(log);
+    if (log.File.WriteLine(line) != 0) CloseLog(log);
 }
 
+// Every line has reached the log in a write of its own: a failed close costs
+// nothing.
 void CloseLog(ActivityLog& log) {
     if (!log.Enabled) return;
     log.Enabled = false;
-    log.File.Close();
-    log.File.TakeError();
+    if (log.File.IsOpen()) LetGo(log.File.Release());
 }
 
 std::string FormatLogLine(const platform::Date& date, const platform::Time& time, std::string_view request,

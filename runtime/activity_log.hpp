@@ -6,13 +6,15 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
+#include "runtime/standard_files.hpp"
 #include "runtime/text_writer.hpp"
 
 struct ActivityLog {
     bool Enabled = false;  // a LOG line was taken and its file could be opened
     std::string Name;      // as the last LOG line gave it; empty: standard output
-    TextWriter File;
+    TextWriter File;       // the log's file, unless the log is on the console
+    bool OnConsole = false;
     platform::Date Date{};  // read once, when the LOG line is taken
 };
 

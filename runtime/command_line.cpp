@@ -1,7 +1,7 @@
 // The command-line split and the arguments by position.
 #include "runtime/command_line.hpp"
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace {
 

@@ -1,21 +1,5 @@
-// The pending I/O error, one per thread, and the stop.
+// The stop, and names as its messages show them.
 #include "runtime/errors.hpp"
-
-namespace {
-thread_local int pendingError = 0;
-}
-
-void SetIoError(int code) {
-    if (code != 0) pendingError = code;
-}
-
-bool IoErrorPending() { return pendingError != 0; }
-
-int TakeIoError() {
-    const int code = pendingError;
-    pendingError = 0;
-    return code;
-}
 
 void StopRun(std::string_view ownText) { throw RunStop{{std::string(ownText)}, true}; }
 

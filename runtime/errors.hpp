@@ -1,21 +1,16 @@
-// The run's two kinds of error. A failed file or folder operation leaves its
-// code as the pending I/O error instead of stopping the run; TakeIoError
-// fetches and clears it. A phase that must end the run throws the stop,
-// which main catches, prints and ends with exit code 0.
+// How the run reports what went wrong. An operation that can fail returns 0
+// or the error that stopped it, as the platform's do, and the caller looks at
+// it where it decides what the failure means. A phase that must end the run
+// throws the stop, which main catches, prints and ends with exit code 0.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-// The runtime's own codes; every other non-zero code is the system's.
-inline constexpr int kFileNotBound = 102;
+// The runtime's own code, for a file that is not open; every other non-zero
+// code is the system's.
 inline constexpr int kFileNotOpen = 103;
-
-// A failure's code replaces whatever is pending; 0 leaves it as it is.
-void SetIoError(int code);
-bool IoErrorPending();
-int TakeIoError();
 
 // The one way a phase ends the run early: the line(s) to print.
 struct RunStop {

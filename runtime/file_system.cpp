@@ -19,6 +19,8 @@ std::pair<std::string, std::string> SplitTarget(std::string_view target) {
 
 }  // namespace
 
+void LetGo(platform::Handle handle) { [[maybe_unused]] const int closed = platform::FileClose(handle); }
+
 bool FileExists(std::string_view path) {
     if (path.empty()) return false;
     platform::Handle handle = platform::kNoHandle;
@@ -37,14 +39,14 @@ HeldFolder::HeldFolder(HeldFolder&& other) noexcept : handle_(std::exchange(othe
 
 HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
     if (this != &other) {
-        if (IsOpen()) platform::FileClose(handle_);
+        if (IsOpen()) LetGo(handle_);
         handle_ = std::exchange(other.handle_, platform::kNoHandle);
     }
     return *this;
 }
 
 HeldFolder::~HeldFolder() {
-    if (IsOpen()) platform::FileClose(handle_);
+    if (IsOpen()) LetGo(handle_);
 }
 
 int HeldFolder::Open(std::string_view path) {
@@ -70,12 +72,12 @@ int HeldFolder::Step(platform::Handle at, std::string& name, platform::Want want
                 entry = opened;
                 return 0;
             }
-            platform::FileClose(opened);
+            LetGo(opened);
             return platform::Refused();
         }
         std::string target;
         int error = links < kMostLinks && MayFollow(facts.Whose) ? platform::LinkTarget(opened, target) : platform::Refused();
-        platform::FileClose(opened);
+        LetGo(opened);
         if (error != 0) return error;
         auto [folder, last] = SplitTarget(target);
         HeldFolder next;
@@ -113,13 +115,13 @@ int HeldFolder::Enter(std::string_view path, bool make, HeldFolder& into) const 
 }
 
 HeldFile::~HeldFile() {
-    if (handle_ != platform::kNoHandle) platform::FileClose(handle_);
+    if (handle_ != platform::kNoHandle) LetGo(handle_);
 }
 
 platform::Handle HeldFile::Release() { return std::exchange(handle_, platform::kNoHandle); }
 
 void HeldFile::Reset(platform::Handle handle) {
-    if (handle_ != platform::kNoHandle) platform::FileClose(handle_);
+    if (handle_ != platform::kNoHandle) LetGo(handle_);
     handle_ = handle;
 }
 
@@ -137,6 +139,21 @@ int OpenFile(const Place& place, platform::Access access, HeldFile& file) {
     return 0;
 }
 
+int OpenOrMakeFile(const Place& place, platform::Access access, HeldFile& file, bool& made) {
+    made = false;
+    int error = OpenFile(place, access, file);
+    if (!platform::MeansMissing(error)) return error;
+    platform::Handle handle = platform::kNoHandle;
+    error = MakeFile(place, access, handle);
+    if (platform::MeansAlreadyExists(error)) return OpenFile(place, access, file);
+    if (error != 0) return error;
+    file.Reset(handle);
+    file.folder_ = place.Folder;
+    file.name_ = place.Name;
+    made = true;
+    return 0;
+}
+
 int MakeFile(const Place& place, platform::Access access, platform::Handle& handle) {
     platform::Want want;
     want.Mode = access;
@@ -147,19 +164,3 @@ int MakeFile(const Place& place, platform::Access access, platform::Handle& hand
 }
 
 int RemoveFile(const Place& place) { return platform::EntryRemove(place.Folder->Handle(), place.Name); }
-
-std::vector<std::string> FolderEntries(const HeldFolder& folder) {
-    std::vector<std::string> names;
-    if (platform::ListFolder(folder.Handle(), names) != 0) names.clear();
-    return names;
-}
-
-FlagResult CreateFlagFile(const Place& place, std::string_view content) {
-    platform::Handle handle = platform::kNoHandle;
-    if (const int error = MakeFile(place, platform::Access::ReadWrite, handle))
-        return platform::MeansAlreadyExists(error) ? FlagResult::Exists : FlagResult::Failed;
-    // The flag holds whatever could be written; its being there is what counts.
-    platform::FileWrite(handle, content.data(), static_cast<int>(content.size()));
-    platform::FileClose(handle);
-    return FlagResult::Created;
-}

@@ -10,7 +10,11 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
+
+// Closes a handle whose closing tells the run nothing it needs: a folder, a
+// file only read, or one given up on the way to a stop.
+void LetGo(platform::Handle handle);
 
 // Whether a file of the sysop's can be opened for reading, which is all the
 // run does with one. A folder and the empty name never exist.
@@ -32,10 +36,8 @@ class HeldFile;
 class HeldFolder {
 public:
     HeldFolder() = default;
-    HeldFolder(HeldFolder&& other) noexcept;
+    HeldFolder(HeldFolder&& other) noexcept;  // held by one at a time: never copied
     HeldFolder& operator=(HeldFolder&& other) noexcept;
-    HeldFolder(const HeldFolder&) = delete;
-    HeldFolder& operator=(const HeldFolder&) = delete;
     ~HeldFolder();
 
     // A folder of the sysop's own choosing (OUTBOUND, the log's folder), by
@@ -87,6 +89,7 @@ public:
 
 private:
     friend int OpenFile(const Place& place, platform::Access access, HeldFile& file);
+    friend int OpenOrMakeFile(const Place& place, platform::Access access, HeldFile& file, bool& made);
     platform::Handle handle_ = platform::kNoHandle;
     const HeldFolder* folder_ = nullptr;
     HeldFolder elsewhere_;
@@ -96,15 +99,11 @@ private:
 // An existing file: a link followed as the rule allows, and the file used only
 // as it allows.
 [[nodiscard]] int OpenFile(const Place& place, platform::Access access, HeldFile& file);
+// The existing file, as OpenFile opens it, or a new one when there is none
+// (`made`); one that another program makes meanwhile is opened.
+[[nodiscard]] int OpenOrMakeFile(const Place& place, platform::Access access, HeldFile& file, bool& made);
 // A new file, never one whose name is there already (a link, whoever's,
 // counts as there).
 [[nodiscard]] int MakeFile(const Place& place, platform::Access access, platform::Handle& handle);
 // Removes the name from its folder (a link there, not what it leads to).
 [[nodiscard]] int RemoveFile(const Place& place);
-// The names in a held folder; none when it cannot be read.
-std::vector<std::string> FolderEntries(const HeldFolder& folder);
-
-enum class FlagResult { Created, Exists, Failed };
-
-// Creates a file that must not exist yet, holding `content`; never overwrites.
-FlagResult CreateFlagFile(const Place& place, std::string_view content);

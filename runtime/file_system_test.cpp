@@ -52,7 +52,7 @@ TEST(HeldFolder, WhatANameInItMayBe) {
     EXPECT_EQ(first, 'y');
     platform::Handle made = platform::kNoHandle;
     ASSERT_EQ(MakeFile(Place(mine.Folder(), "new.req"), platform::Access::ReadWrite, made), 0);
-    platform::FileClose(made);
+    LetGo(made);
     EXPECT_TRUE(dir.Exists("lists/new.req"));
     EXPECT_TRUE(platform::MeansAlreadyExists(MakeFile(Place(out, "mine.req"), platform::Access::ReadWrite, made)));
 

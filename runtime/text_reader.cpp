@@ -1,11 +1,11 @@
 // Reading text files: the line rule (CR, CR LF or LF ends a line, ^Z ends
-// the text), the encoding (byte-order marks, UTF-8 without one), and the
-// pending I/O error.
+// the text) and the encoding (byte-order marks, UTF-8 without one).
 #include "runtime/text_reader.hpp"
 
 #include <algorithm>
 
-#include "runtime/errors.hpp"
+#include "runtime/file_system.hpp"
+
 
 namespace {
 constexpr char kEndMark = 26;  // ^Z: nothing after it is text
@@ -60,95 +60,88 @@ bool HoldsUtf8Text(std::string_view bytes) {
     return beyondAscii && WellFormedUtf8(bytes) == bytes.size();
 }
 
-TextReader::~TextReader() {
-    if (open_ && !borrowed_ && !name_.empty()) platform::FileClose(handle_);
-}
+TextReader::~TextReader() { Close(); }
 
-void TextReader::Open() {
+int TextReader::Open() {
     if (open_) Close();
     input_.clear();
     inputUsed_ = next_ = 0;
     skipLineFeed_ = inputEnded_ = fromUtf8_ = lineLost_ = false;
     taken_ = 0;
-    platform::Handle handle = platform::StandardInputHandle();
-    if (!name_.empty())
-        if (const int error = platform::FileOpen(name_, platform::Access::Read, handle)) return SetIoError(error);
+    platform::Handle handle = platform::kNoHandle;
+    if (const int error = platform::FileOpen(name_, platform::Access::Read, handle)) return error;
     handle_ = handle;
     open_ = true;
+    return 0;
 }
 
-bool TextReader::Close() {
-    const bool complete = TakeIoError() == 0 && open_;
-    if (open_ && !borrowed_ && !name_.empty()) platform::FileClose(handle_);
+void TextReader::Close() {
+    if (open_ && !borrowed_ && !name_.empty()) LetGo(handle_);
     open_ = false;
     handle_ = platform::kNoHandle;
-    TakeIoError();
-    return complete;
 }
 
-std::int64_t TextReader::Size() {
-    if (IoErrorPending() || !open_ || (name_.empty() && !borrowed_) || next_ != 0 || inputUsed_ != 0) return -1;
-    std::int64_t size = 0;
-    if (const int error = platform::FileSeekEnd(handle_, size)) return SetIoError(error), -1;
-    if (const int error = platform::FileSeek(handle_, 0)) return SetIoError(error), -1;
-    return size;
+int TextReader::Size(std::int64_t& size) {
+    size = -1;
+    if (!open_ || (name_.empty() && !borrowed_) || next_ != 0 || inputUsed_ != 0) return 0;
+    std::int64_t end = 0;
+    if (const int error = platform::FileSeekEnd(handle_, end)) return error;
+    if (const int error = platform::FileSeek(handle_, 0)) return error;
+    size = end;
+    return 0;
 }
 
-int TextReader::Peek() {
+int TextReader::Peek(int& c) {
     while (true) {
         if (next_ == inputUsed_) {
-            if (inputEnded_) return -1;
+            c = -1;
+            if (inputEnded_) return 0;
             next_ = inputUsed_ = 0;
             if (input_.empty()) input_.resize(kReadSize);
             int got = 0;
-            if (int error = platform::FileRead(handle_, input_.data(), kReadSize, got)) {
-                SetIoError(error);
-                return -1;
-            }
+            if (const int error = platform::FileRead(handle_, input_.data(), kReadSize, got)) return error;
             // A disk file's end stays its end for this reading; a console may
             // give more after an end of input, so it is asked again.
             if (got == 0) {
                 inputEnded_ = !name_.empty() || borrowed_;
-                return -1;
+                return 0;
             }
             inputUsed_ = got;
             taken_ += got;
         }
-        const char c = input_[static_cast<std::size_t>(next_)];
+        const char byte = input_[static_cast<std::size_t>(next_)];
         if (skipLineFeed_) {
             skipLineFeed_ = false;
-            if (c == '\n') {
+            if (byte == '\n') {
                 ++next_;
                 continue;
             }
         }
-        return static_cast<unsigned char>(c);
+        c = static_cast<unsigned char>(byte);
+        return 0;
     }
 }
 
-bool TextReader::AtEnd() {
-    if (IoErrorPending() || !open_) return true;
-    const int c = Peek();
-    return c < 0 || c == kEndMark;
+int TextReader::TextAfterEndMark(bool& after) {
+    after = false;
+    int c = 0;
+    if (const int error = Peek(c); error != 0 || c != kEndMark) return error;
+    while (c == kEndMark) {
+        ++next_;
+        if (const int error = Peek(c)) return error;
+    }
+    after = c >= 0;
+    return 0;
 }
 
-bool TextReader::TextAfterEndMark() {
-    if (IoErrorPending() || !open_ || Peek() != kEndMark) return false;
-    while (Peek() == kEndMark) ++next_;
-    return Peek() >= 0;
-}
-
-bool TextReader::ReadAhead(int size) {
+int TextReader::ReadAhead(int size) {
     while (inputUsed_ < size && !inputEnded_) {
         // One read's worth more when the buffer is full: a short text is read
         // to its end in the room the first read left.
         if (static_cast<int>(input_.size()) == inputUsed_) input_.resize(input_.size() + kReadSize);
         const int room = static_cast<int>(input_.size()) - inputUsed_;
         int got = 0;
-        if (const int error = platform::FileRead(handle_, input_.data() + inputUsed_, room, got)) {
-            SetIoError(error);
-            return false;
-        }
+        if (const int error = platform::FileRead(handle_, input_.data() + inputUsed_, room, got)) return error;
         if (got == 0) {
             inputEnded_ = !name_.empty() || borrowed_;
             break;
@@ -158,84 +151,86 @@ bool TextReader::ReadAhead(int size) {
         taken_ += got;
         if (std::find(end - got, end, kEndMark) != end) break;
     }
-    return true;
+    return 0;
 }
 
 // All of the text decides, not a line at a time: an editor saves a file in
 // one encoding, and the more characters beyond ASCII are looked at, the less
 // can ANSI text pass for UTF-8 by chance; so every line of a file is read
 // the same way.
-bool TextReader::HoldsUtf8Ahead() {
-    if (!ReadAhead(kEncodingLookahead)) return false;
+int TextReader::HoldsUtf8Ahead(bool& utf8) {
+    if (const int error = ReadAhead(kEncodingLookahead)) return error;
     std::string_view text(input_.data(), static_cast<std::size_t>(inputUsed_));
     if (const std::size_t endMark = text.find(kEndMark); endMark != std::string_view::npos)
         text = text.substr(0, endMark);
     else if (!inputEnded_)
         text.remove_suffix(CutCharacterAtEnd(text));  // cut short by the lookahead, not by the file
-    return HoldsUtf8Text(text);
+    utf8 = HoldsUtf8Text(text);
+    return 0;
 }
 
-TextReader::Encoding TextReader::DecideEncoding() {
-    if (IoErrorPending() || !open_ || next_ != 0) return Encoding::Bytes;
+int TextReader::DecideEncoding(Encoding& encoding) {
+    encoding = Encoding::Bytes;
+    if (!open_ || next_ != 0) return 0;
     // The marks are at most three bytes long; a pipe may bring them in pieces.
-    if (!ReadAhead(3)) return Encoding::Bytes;
+    if (const int error = ReadAhead(3)) return error;
     const std::string_view start(input_.data(), static_cast<std::size_t>(inputUsed_));
-    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) return Encoding::Utf16;
+    if (start.starts_with("\xFF\xFE") || start.starts_with("\xFE\xFF")) {
+        encoding = Encoding::Utf16;
+        return 0;
+    }
     if (start.starts_with("\xEF\xBB\xBF")) {
         next_ = 3;
         fromUtf8_ = true;
-    } else {
+    } else if (const int error = HoldsUtf8Ahead(fromUtf8_)) {
         // Notepad's "UTF-8" has no mark; its "UTF-8 with BOM" has one.
-        fromUtf8_ = HoldsUtf8Ahead();
+        return error;
     }
-    return fromUtf8_ ? Encoding::Utf8 : Encoding::Bytes;
+    if (fromUtf8_) encoding = Encoding::Utf8;
+    return 0;
 }
 
-// Appends at most `limit` characters of the next line to `line`.
-void TextReader::ReadLineUpTo(std::size_t limit, std::string& line) {
-    if (IoErrorPending()) return;
-    if (!open_) return SetIoError(kFileNotOpen);
+int TextReader::ReadLineUpTo(std::size_t limit, std::string& line, bool& end) {
+    end = false;
     const std::size_t start = line.size();
-    while (true) {
-        const int c = Peek();
-        if (c < 0 || c == kEndMark) break;
+    int c = 0;
+    if (const int error = Peek(c)) return error;
+    if (c < 0 || c == kEndMark) {
+        end = true;
+        return 0;
+    }
+    while (c >= 0 && c != kEndMark) {
         // The ordinary bytes up to the next line end or ^Z, in one piece.
         const char* begin = input_.data() + next_;
-        const char* end = input_.data() + inputUsed_;
-        const char* stop = std::find_if(begin, end, [](char b) { return b == '\r' || b == '\n' || b == kEndMark; });
+        const char* stop = std::find_if(begin, static_cast<const char*>(input_.data() + inputUsed_),
+                                        [](char b) { return b == '\r' || b == '\n' || b == kEndMark; });
         if (stop != begin) {
             const std::size_t room = limit - std::min(limit, line.size() - start);
             line.append(begin, std::min(room, static_cast<std::size_t>(stop - begin)));
             next_ += static_cast<int>(stop - begin);
-            continue;
+        } else {
+            ++next_;
+            // A CR's LF is looked for when the next byte is wanted, so a
+            // console is never waited on for a byte that may not come.
+            if (c == '\r') skipLineFeed_ = true;
+            if (c == '\r' || c == '\n') return 0;
         }
-        ++next_;
-        if (c == '\r') {
-            // Checked when the next byte is wanted, so a console is never
-            // waited on for a byte that may not come.
-            skipLineFeed_ = true;
-            break;
-        }
-        if (c == '\n') break;
+        if (const int error = Peek(c)) return error;
     }
+    return 0;
 }
 
-BoundedString TextReader::ReadLine() {
-    std::string line;
-    lineLost_ = false;
-    if (!fromUtf8_) {
-        ReadLineUpTo(BoundedString::kCapacity, line);
-        return BoundedString(line);
-    }
+int TextReader::ReadLine(BoundedString& line, bool& end) {
     // 255 characters of UTF-8 take at most four bytes each. A line cut short
     // there loses the piece of a character at its end, which is no character
     // the code page lacks.
-    constexpr std::size_t kUtf8Limit = 4 * BoundedString::kCapacity;
-    ReadLineUpTo(kUtf8Limit, line);
-    if (line.size() == kUtf8Limit) line.resize(line.size() - CutCharacterAtEnd(line));
-    lineLost_ = !platform::AnsiFromUtf8(line);
-    return BoundedString(line);
+    const std::size_t limit = fromUtf8_ ? 4 * BoundedString::kCapacity : BoundedString::kCapacity;
+    std::string text;
+    const int error = ReadLineUpTo(limit, text, end);
+    if (fromUtf8_ && text.size() == limit) text.resize(text.size() - CutCharacterAtEnd(text));
+    lineLost_ = fromUtf8_ && !platform::AnsiFromUtf8(text);
+    line = BoundedString(text);
+    return error;
 }
 
-void TextReader::ReadFullLine(std::string& into, std::size_t most) { ReadLineUpTo(most, into); }
-
+int TextReader::ReadFullLine(std::string& into, std::size_t most, bool& end) { return ReadLineUpTo(most, into, end); }

@@ -1,6 +1,5 @@
 // Reading text a line at a time: CR, CR LF or LF ends a line, ^Z ends the
-// text. A failure leaves the pending I/O error; while one is pending, reading
-// gives nothing and the end-of-file test answers true.
+// text. Each reading operation returns 0 or the error that stopped it.
 #pragma once
 
 #include <cstdint>
@@ -9,26 +8,25 @@
 #include <vector>
 
 #include "runtime/bounded.hpp"
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 class TextReader {
 public:
     static constexpr int kReadSize = 64 * 1024;  // what one read asks for
 
-    // A file of the sysop's by its path; the empty name is standard input.
-    explicit TextReader(std::string_view name = {}) : name_(name) {}
+    // Standard input, open from the start of the run.
+    TextReader() : handle_(platform::StandardInputHandle()), open_(true) {}
+    // A file of the sysop's by its path, to be opened.
+    explicit TextReader(std::string_view name) : name_(name) {}
     // A file open already, read from where it stands; the reader never closes it.
     explicit TextReader(platform::Handle open) : handle_(open), open_(true), borrowed_(true) {}
     TextReader(const TextReader&) = delete;
     TextReader& operator=(const TextReader&) = delete;
     ~TextReader();  // lets the handle go
 
-    const std::string& Name() const { return name_; }
-
-    void Open();  // an existing file, for reading
-    // Closes the file and tells whether it was read to its end without a
-    // failure. Leaves no I/O error pending: the text is in hand.
-    bool Close();
+    [[nodiscard]] int Open();  // the file, which must exist, for reading
+    // A file only read loses nothing when its closing fails.
+    void Close();
 
     // Right after Open: how the text is encoded. UTF-8 when it begins with
     // the UTF-8 byte-order mark (EF BB BF, skipped), or when, without a mark,
@@ -40,29 +38,33 @@ public:
     // single-byte text can be read from. Otherwise bytes, read as they are.
     enum class Encoding { Bytes, Utf8, Utf16 };
     static constexpr int kEncodingLookahead = 1024 * 1024;
-    Encoding DecideEncoding();
-    BoundedString ReadLine();  // the first 255 characters; the rest of the line is skipped
+    [[nodiscard]] int DecideEncoding(Encoding& encoding);
+    // The next line's first 255 characters, the rest of it skipped; `end`
+    // tells, with nothing read, that the text is over (its end, or a ^Z).
+    [[nodiscard]] int ReadLine(BoundedString& line, bool& end);
     // The last line read held a character the ANSI code page cannot hold.
     bool LineLostCharacters() const { return lineLost_; }
-    // Appends the whole line, however long, up to `most` characters of it;
-    // the rest of a longer line is skipped.
-    void ReadFullLine(std::string& into, std::size_t most = std::string::npos);
+    // Appends the whole next line, however long, up to `most` characters of
+    // it; the rest of a longer line is skipped.
+    [[nodiscard]] int ReadFullLine(std::string& into, std::size_t most, bool& end);
     // Right after Open: the size of the file; -1 where none can be told
     // (standard input, a pipe).
-    std::int64_t Size();
+    [[nodiscard]] int Size(std::int64_t& size);
     // How many bytes the reading has taken from the file.
     std::int64_t Taken() const { return taken_; }
-    bool AtEnd();
-    // At a ^Z: whether anything but more ^Z follows it. Reads past it.
-    bool TextAfterEndMark();
+    // At the end of the text: whether it ended at a ^Z that anything but more
+    // ^Z follows. Reads past it.
+    [[nodiscard]] int TextAfterEndMark(bool& after);
 
 private:
-    int Peek();
+    // The next byte, not taken; -1 at the end of the file.
+    [[nodiscard]] int Peek(int& c);
     // Reads on into the buffer until it holds `size` bytes, a ^Z or the end
-    // of the file; false after a read failure.
-    bool ReadAhead(int size);
-    bool HoldsUtf8Ahead();
-    void ReadLineUpTo(std::size_t limit, std::string& line);
+    // of the file.
+    [[nodiscard]] int ReadAhead(int size);
+    [[nodiscard]] int HoldsUtf8Ahead(bool& utf8);
+    // Appends at most `limit` characters of the next line to `line`.
+    [[nodiscard]] int ReadLineUpTo(std::size_t limit, std::string& line, bool& end);
 
     std::string name_;
     platform::Handle handle_ = platform::kNoHandle;

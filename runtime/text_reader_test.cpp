@@ -1,5 +1,5 @@
 // Reading text: line ends and ^Z, byte-order marks and UTF-8 without one,
-// long lines, and the pending I/O error that silences reading.
+// long lines, and a failure to read.
 #include "runtime/text_reader.hpp"
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "runtime/errors.hpp"
 #include "support/scratch.hpp"
 
 namespace {
@@ -16,23 +15,25 @@ using Lines = std::vector<std::string>;
 
 class TextReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override { TakeIoError(); }
-    void TearDown() override { EXPECT_EQ(TakeIoError(), 0); }
-
     // The lines as the configuration and list files are read, after
     // "(UTF-8)" for a text read as UTF-8; "(UTF-16)" for a text that begins
     // with a UTF-16 byte-order mark.
     Lines ReadLines(std::string_view bytes) {
         dir.Write("in.txt", bytes);
         TextReader file(dir.At("in.txt"));
-        file.Open();
-        const TextReader::Encoding encoding = file.DecideEncoding();
-        const bool utf16 = encoding == TextReader::Encoding::Utf16;
+        TextReader::Encoding encoding = TextReader::Encoding::Bytes;
+        EXPECT_EQ(file.Open(), 0);
+        EXPECT_EQ(file.DecideEncoding(encoding), 0);
+        if (encoding == TextReader::Encoding::Utf16) return {"(UTF-16)"};
         Lines lines;
         if (encoding == TextReader::Encoding::Utf8) lines.push_back("(UTF-8)");
-        while (!utf16 && !file.AtEnd() && lines.size() < 10) lines.push_back(file.ReadLine().Str());
-        EXPECT_TRUE(file.Close());
-        return utf16 ? Lines{"(UTF-16)"} : lines;
+        for (bool end = false; lines.size() < 10;) {
+            BoundedString line;
+            EXPECT_EQ(file.ReadLine(line, end), 0);
+            if (end) break;
+            lines.push_back(line.Str());
+        }
+        return lines;
     }
 
     ScratchDir dir;
@@ -92,33 +93,26 @@ TEST_F(TextReaderTest, LongLines) {
 
     dir.Write("in.txt", long1000 + "\r\nnext");
     TextReader file(dir.At("in.txt"));
-    file.Open();
-    std::string whole = "kept:";
-    file.ReadFullLine(whole);
+    ASSERT_EQ(file.Open(), 0);
+    std::string whole = "kept:", next;
+    bool end = false;
+    EXPECT_EQ(file.ReadFullLine(whole, std::string::npos, end), 0);
     EXPECT_EQ(whole, "kept:" + long1000);
-    std::string next;
-    file.ReadFullLine(next, 2);  // at most two characters of it; the rest is skipped
+    EXPECT_EQ(file.ReadFullLine(next, 2, end), 0);  // at most two characters of it; the rest is skipped
     EXPECT_EQ(next, "ne");
-    EXPECT_TRUE(file.AtEnd());
-    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(file.ReadFullLine(next, 2, end), 0);
+    EXPECT_TRUE(end);
 }
 
-// While a read failure is pending, reading gives nothing; once it is taken,
-// the text is read on. Closing tells whether the text was read whole.
-TEST_F(TextReaderTest, PendingErrorSilencesReadingUntilTaken) {
-    dir.Write("in.txt", "first\r\nsecond\r\n");
-    TextReader in(dir.At("in.txt")), missing(dir.At("missing.txt"));
-    in.Open();
-    missing.Open();
-    EXPECT_TRUE(IoErrorPending());
-    EXPECT_TRUE(in.AtEnd());
-    EXPECT_TRUE(in.ReadLine().Empty());
-    EXPECT_NE(TakeIoError(), 0);
-    EXPECT_FALSE(in.AtEnd());
-    EXPECT_EQ(in.ReadLine().View(), "first");
-    EXPECT_TRUE(in.Close());
-    missing.Open();
-    EXPECT_FALSE(missing.Close());
+// A file that cannot be opened, or read, says so.
+TEST_F(TextReaderTest, AFailureIsReturned) {
+    dir.MakeDir("folder");
+    TextReader missing(dir.At("missing.txt")), folder(dir.At("folder"));
+    EXPECT_NE(missing.Open(), 0);
+    EXPECT_NE(folder.Open(), 0);
+    BoundedString line;
+    bool end = false;
+    EXPECT_NE(missing.ReadLine(line, end), 0);
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// Writing text files: whole writes, appending after the ^Z cut, and the
-// writer's own error.
+// Writing text files: whole writes, and appending after the ^Z cut.
 #include "runtime/text_writer.hpp"
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <utility>
 
 #include "runtime/errors.hpp"
+#include "runtime/file_system.hpp"
 
 namespace {
 
@@ -16,46 +17,35 @@ constexpr std::size_t kLargestWrite = std::size_t{1} << 30;
 }  // namespace
 
 TextWriter::~TextWriter() {
-    if (open_ && !standard_) platform::FileClose(handle_);
-}
-
-void TextWriter::OpenStandardOutput() {
-    if (open_) Close();
-    Take(platform::StandardOutputHandle());
-    standard_ = true;
+    if (IsOpen()) LetGo(handle_);
 }
 
 void TextWriter::Take(platform::Handle handle, Writers writers) {
-    if (open_) Close();
+    if (IsOpen()) LetGo(handle_);
     handle_ = handle;
-    open_ = true;
-    standard_ = false;
     writers_ = writers;
     end_ = 0;
     lineEndFirst_ = false;
 }
 
-platform::Handle TextWriter::Release() {
-    open_ = false;
-    return std::exchange(handle_, platform::kNoHandle);
-}
+platform::Handle TextWriter::Release() { return std::exchange(handle_, platform::kNoHandle); }
 
 // ^Z bytes at the very end are the padding old editors leave: they are cut
 // away, and writing goes on where the text ends. A ^Z with text after it
 // stays, text and all. Text that does not end in a line end gets one before
 // the first new line, so that no request is glued onto an old one.
-void TextWriter::ToEnd() {
-    if (!open_) return Fail(kFileNotOpen);
+int TextWriter::ToEnd() {
+    if (!IsOpen()) return kFileNotOpen;
     std::int64_t size = 0;
-    if (const int error = platform::FileSeekEnd(handle_, size)) return Fail(error);
+    if (const int error = platform::FileSeekEnd(handle_, size)) return error;
     std::int64_t end = size;
     char last = '\n';
     std::array<char, 128> tail{};
     while (end > 0) {
         const int wanted = static_cast<int>(std::min<std::int64_t>(end, static_cast<std::int64_t>(tail.size())));
         int got = 0;
-        if (const int error = platform::FileSeek(handle_, end - wanted)) return Fail(error);
-        if (const int error = platform::FileRead(handle_, tail.data(), wanted, got)) return Fail(error);
+        if (const int error = platform::FileSeek(handle_, end - wanted)) return error;
+        if (const int error = platform::FileRead(handle_, tail.data(), wanted, got)) return error;
         // Only this run writes a request file while its flag is held, and
         // other runs only add to a log: a file that shrinks meanwhile ends
         // where the read found its end, and nothing more is cut.
@@ -74,34 +64,18 @@ void TextWriter::ToEnd() {
     end_ = end;
     lineEndFirst_ = last != '\r' && last != '\n';
     // The last read left the position at the old end: only a cut moves it.
-    if (end == size) return;
-    int error = platform::FileSeek(handle_, end);
-    if (error == 0) error = platform::FileSetEnd(handle_);
-    Fail(error);
+    if (end == size) return 0;
+    if (const int error = platform::FileSeek(handle_, end)) return error;
+    return platform::FileSetEnd(handle_);
 }
 
-void TextWriter::Close() {
-    if (!open_) return Fail(kFileNotOpen);
-    if (!standard_)
-        if (const int error = platform::FileClose(handle_)) Fail(error);
-    open_ = false;
-    handle_ = platform::kNoHandle;
+int TextWriter::Close() {
+    if (!IsOpen()) return kFileNotOpen;
+    return platform::FileClose(std::exchange(handle_, platform::kNoHandle));
 }
 
-int TextWriter::TakeError() { return std::exchange(error_, 0); }
-
-void TextWriter::Fail(int error) {
-    // The console's failures are nobody's: the files are still written.
-    if (error != 0 && !console_ && error_ == 0) error_ = error;
-}
-
-void TextWriter::Put(std::string_view bytes, platform::TextOrigin origin) {
-    if (error_ != 0) return;
-    if (!open_) return Fail(kFileNotOpen);
-    if (standard_) {
-        if (const int error = platform::ConsoleWrite(handle_, bytes, origin)) Fail(error);
-        return;
-    }
+int TextWriter::Put(std::string_view bytes) {
+    if (!IsOpen()) return kFileNotOpen;
     const std::int64_t start = end_;
     while (!bytes.empty()) {
         const std::size_t piece = std::min<std::size_t>(bytes.size(), kLargestWrite);
@@ -112,24 +86,19 @@ void TextWriter::Put(std::string_view bytes, platform::TextOrigin origin) {
             // take their lines with it.
             if (writers_ == Writers::One && platform::FileSeek(handle_, start) == 0 && platform::FileSetEnd(handle_) == 0)
                 end_ = start;
-            return Fail(error);
+            return error;
         }
         bytes.remove_prefix(piece);
         end_ += static_cast<std::int64_t>(piece);
     }
+    return 0;
 }
 
-void TextWriter::Write(std::string_view text, platform::TextOrigin origin) {
-    if (lineEndFirst_ && !text.empty() && error_ == 0) {
-        Put("\r\n" + std::string(text), origin);
-        if (error_ == 0) lineEndFirst_ = false;
-        return;
-    }
-    Put(text, origin);
+int TextWriter::Write(std::string_view text) {
+    if (!lineEndFirst_ || text.empty()) return Put(text);
+    if (const int error = Put("\r\n" + std::string(text))) return error;
+    lineEndFirst_ = false;
+    return 0;
 }
 
-void TextWriter::WriteLine(std::string_view text, platform::TextOrigin origin) {
-    std::string line(text);
-    line += "\r\n";
-    Write(line, origin);
-}
+int TextWriter::WriteLine(std::string_view text) { return Write(std::string(text) + "\r\n"); }

@@ -1,43 +1,44 @@
 # The product's folders depend on each other one way only, from the driver
-# down (cmake/layers.cmake names them): a product file may include files of
-# its own layer and of the layers below it, never of one above; and the
-# README's Layout section names the same folders, in the same order.
+# down (cmake/layers.cmake names them and their files): a product file may
+# include files of its own folder and of the folders below it, never of one
+# above; every file in those folders is one the build lists; and the README's
+# Layout section names the same folders, in the same order.
 # Run as: cmake -DSOURCE_DIR=<checkout> -P layers.cmake
+cmake_minimum_required(VERSION 3.25)
 include(${SOURCE_DIR}/cmake/layers.cmake)
-set(names "the platform layer")
-foreach(layer IN LISTS TOLVEX_LAYERS)
-  list(APPEND names "${layer}/")
-endforeach()
-list(APPEND names "main.cpp")
-list(LENGTH names top)
-math(EXPR top "${top} - 1")
+set(names ${TOLVEX_LAYERS} main.cpp)
+list(LENGTH TOLVEX_LAYERS top)
 
 # The layer a path belongs to, by its place in `names`; -1 for none.
 function(layer_of path result)
   set(${result} -1 PARENT_SCOPE)
-  if(path MATCHES "^runtime/(platform\\.hpp|posix/|win32/)")
-    set(${result} 0 PARENT_SCOPE)
-  elseif(path STREQUAL "main.cpp")
+  if(path STREQUAL "main.cpp")
     set(${result} ${top} PARENT_SCOPE)
-  else()
-    foreach(layer IN LISTS TOLVEX_LAYERS)
-      if(path MATCHES "^${layer}/[^/]+$")
-        list(FIND TOLVEX_LAYERS ${layer} index)
-        math(EXPR index "${index} + 1")
-        set(${result} ${index} PARENT_SCOPE)
-      endif()
-    endforeach()
+    return()
   endif()
+  foreach(layer IN LISTS TOLVEX_LAYERS)
+    if(path MATCHES "^${layer}/")
+      list(FIND TOLVEX_LAYERS ${layer} index)
+      set(${result} ${index} PARENT_SCOPE)
+    endif()
+  endforeach()
 endfunction()
 
-set(sources main.cpp)
-foreach(layer IN LISTS TOLVEX_LAYERS)
-  file(GLOB_RECURSE found RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.hpp)
-  list(APPEND sources ${found})
-endforeach()
-list(FILTER sources EXCLUDE REGEX "_test\\.cpp$")
+set(sources main.cpp ${TOLVEX_PLATFORM_FILES} ${TOLVEX_PLATFORM_POSIX_FILES} ${TOLVEX_PLATFORM_INSTALLATION_FILE}
+  ${TOLVEX_PLATFORM_WIN32_FILES} ${TOLVEX_RUNTIME_FILES} ${TOLVEX_CONFIG_FILES} ${TOLVEX_INPUT_FILES}
+  ${TOLVEX_OUTBOUND_FILES})
 
 set(wrong "")
+foreach(layer IN LISTS TOLVEX_LAYERS)
+  file(GLOB_RECURSE found RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/${layer}/*.cpp ${SOURCE_DIR}/${layer}/*.hpp)
+  list(FILTER found EXCLUDE REGEX "_test\\.cpp$")
+  foreach(file IN LISTS found)
+    if(NOT file IN_LIST sources)
+      string(APPEND wrong "  ${file} is in no list of cmake/layers.cmake, so it is built by nobody\n")
+    endif()
+  endforeach()
+endforeach()
+
 foreach(source IN LISTS sources)
   layer_of(${source} own)
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include \"")
@@ -72,6 +73,6 @@ endif()
 
 list(LENGTH sources count)
 if(wrong)
-  message(FATAL_ERROR "Includes against the direction of the layers:\n${wrong}")
+  message(FATAL_ERROR "The layers do not hold:\n${wrong}")
 endif()
 message(STATUS "${count} product files, every include points down or sideways")

@@ -12,7 +12,6 @@
 #include "outbound/request_files.hpp"
 #include "runtime/activity_log.hpp"
 #include "support/scratch.hpp"
-#include "support/writing.hpp"
 
 namespace {
 
@@ -42,7 +41,7 @@ struct Job {
     ScratchDir dir;
     Settings settings;
     ActivityLog log;
-    TextWriter console;
+    Console console{platform::kNoHandle};  // nothing shown
     std::vector<NodeAddress> nodes;
     std::vector<OutboundTarget> targets;
 
@@ -52,7 +51,6 @@ struct Job {
         settings.DefaultOutbound = "out";
         settings.OutboundSet = true;
         settings.CheckDupes = true;
-        WriteInto(console, "/dev/null");
         // A repeated line makes the cleaning rewrite the file, flush it and
         // put it in place.
         const std::string lines = ExistingLines(existingLines, "existing") + (repeat ? "existing0.zip\r\n" : "");

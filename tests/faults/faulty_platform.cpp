@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "faults/fault_report.hpp"
-#include "runtime/platform.hpp"  // compiled with TOLVEX_PLATFORM=platform_system: the real operations
+#include "platform/platform.hpp"  // compiled with TOLVEX_PLATFORM=platform_system: the real operations
 
 namespace {
 

@@ -11,16 +11,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     memory_platform::Reset();
-    TakeIoError();
     memory_platform::PutFile("T.CFG", AsText(data, size));
-    const CommandLine args{"\\FIDO\\TOLVEX.EXE", {"/c:T.CFG", "a.zip", "/36", "3:5/7.1"}};
-    const Program program = LocateProgram(args.ProgramPath);
+    const Program program = LocateProgram("\\FIDO\\TOLVEX.EXE");
     ActivityLog log;
     try {
-        const Settings settings = LoadConfiguration(args, program, log);
-        FUZZ_CHECK(!IoErrorPending());
+        const Settings settings = LoadConfiguration("T.CFG", program, log);
         FUZZ_CHECK(settings.ZoneTable.size() <= static_cast<std::size_t>(kZoneCapacity));
-        CheckDefaultNode(args, settings);
+        CheckDefaultNode({"a.zip", "/36", "3:5/7.1"}, settings);
         const NodeDefaults defaults = LoadNodeDefaults(settings);
         for (const NodeAddress& node : {defaults.Slot, NodeAddress{3, 5, 7, 1}, NodeAddress{-1, -1, -1, -1}}) {
             const OutboundTarget target = OutboundNames(node, settings, defaults.MainZone);
@@ -32,6 +29,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(!stop.Lines.empty());
     }
     CloseLog(log);
-    TakeIoError();
     return 0;
 }

@@ -4,7 +4,6 @@
 // chooses how; the rest is the file.
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/memory_platform.hpp"
-#include "runtime/errors.hpp"
 #include "runtime/text_reader.hpp"
 #include "runtime/text_writer.hpp"
 
@@ -22,27 +21,29 @@ std::string ExpectedAppend(std::string_view bytes, std::string_view line) {
 void Read(std::string_view bytes, bool whole) {
     const std::vector<std::string> expected = TextLines(bytes);
     TextReader file("F");
-    file.Open();
+    FUZZ_CHECK(file.Open() == 0);
     std::size_t count = 0;
-    while (!file.AtEnd()) {
-        FUZZ_CHECK(count < expected.size());
+    for (bool end = false;;) {
         std::string line;
-        if (whole)
-            file.ReadFullLine(line);
-        else
-            line = file.ReadLine().Str();
+        BoundedString bounded;
+        FUZZ_CHECK((whole ? file.ReadFullLine(line, std::string::npos, end) : file.ReadLine(bounded, end)) == 0);
+        if (end) break;
+        if (!whole) line = bounded.Str();
+        FUZZ_CHECK(count < expected.size());
         FUZZ_CHECK(line == (whole ? expected[count] : expected[count].substr(0, 255)));
         ++count;
     }
     FUZZ_CHECK(count == expected.size());
-    // At the end a read gives the empty line and the test stays true.
-    FUZZ_CHECK(file.ReadLine().Empty() && file.AtEnd());
+    // At the end a read gives nothing and tells the end again.
+    BoundedString after;
+    bool end = false;
+    FUZZ_CHECK(file.ReadLine(after, end) == 0 && end && after.Empty());
     // Whether the text goes on after the ^Z that ended the reading.
     const std::size_t mark = bytes.find(kEndMark);
-    FUZZ_CHECK(file.TextAfterEndMark() ==
+    bool textAfter = false;
+    FUZZ_CHECK(file.TextAfterEndMark(textAfter) == 0);
+    FUZZ_CHECK(textAfter ==
                (mark != std::string_view::npos && bytes.find_first_not_of(kEndMark, mark) != std::string_view::npos));
-    file.Close();
-    FUZZ_CHECK(TakeIoError() == 0);
 }
 
 void Append(std::string_view bytes, std::string_view line) {
@@ -50,10 +51,7 @@ void Append(std::string_view bytes, std::string_view line) {
     FUZZ_CHECK(platform::FileOpen("F", platform::Access::ReadWrite, handle) == 0);
     TextWriter file;
     file.Take(handle);
-    file.ToEnd();
-    file.WriteLine(line);
-    file.Close();
-    FUZZ_CHECK(file.TakeError() == 0 && TakeIoError() == 0);
+    FUZZ_CHECK(file.ToEnd() == 0 && file.WriteLine(line) == 0 && file.Close() == 0);
     FUZZ_CHECK(memory_platform::GetFile("F") == ExpectedAppend(bytes, line));
 }
 
@@ -62,7 +60,6 @@ void Append(std::string_view bytes, std::string_view line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     memory_platform::Reset();
-    TakeIoError();
     const std::string_view bytes = AsText(data + 1, size - 1);
     memory_platform::PutFile("F", bytes);
     switch (data[0] % 3) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace {
 

@@ -43,29 +43,24 @@ std::vector<std::string> ExpectedTexts(const RequestList& requests) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     memory_platform::Reset();
-    TakeIoError();
     const std::vector<std::string_view> parts = Parts(AsText(data, size), '\0', 2);
-    CommandLine args{"\\FIDO\\TOLVEX.EXE", {}};
+    std::vector<BoundedString> args;
     for (std::string_view item : Parts(parts[1], '\n', 64)) {
         if (item.empty()) continue;
-        args.Arguments.emplace_back(item);
+        args.emplace_back(item);
         if (item.front() == '@') memory_platform::PutFile(item.substr(1), parts[0]);
     }
     memory_platform::PutFile("STDIN", parts[0]);
     Settings settings;
     settings.DefaultNode = "12";
     TextReader input("STDIN");
-    input.Open();
-    TextWriter console;
-    console.OpenStandardOutput();
+    FUZZ_CHECK(input.Open() == 0);
     try {
-        const Items items = GatherRequests(args, settings, input, console);
+        const Items items = GatherRequests(args, settings, input, Console(platform::StandardOutputHandle()));
         FUZZ_CHECK(!items.Requests.empty() && items.Requests.size() <= static_cast<std::size_t>(kRequestLineCapacity));
-        FUZZ_CHECK(!IoErrorPending());
         FUZZ_CHECK(CheckRequestList(items.Requests) == ExpectedTexts(items.Requests));
     } catch (const RunStop& stop) {
         FUZZ_CHECK(stop.Lines.size() == 1);
     }
-    TakeIoError();
     return 0;
 }

@@ -1,5 +1,5 @@
 // The console bytes a run is expected to print, made of the program's own
-// texts (config/console_texts.hpp): lines ended by CR LF, after the banner
+// texts (runtime/console_texts.hpp): lines ended by CR LF, after the banner
 // block every run begins with.
 #pragma once
 

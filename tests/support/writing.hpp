@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "runtime/text_writer.hpp"
 
 // Opens the existing file for the writer, written from its start; false when

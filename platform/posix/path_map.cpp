@@ -1,5 +1,5 @@
 // Finding the program's names on a POSIX file system, each folder once a run.
-#include "runtime/posix/path_map.hpp"
+#include "platform/posix/path_map.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,7 +40,7 @@ std::string Join(const std::string& folder, std::string_view name) {
     return folder + "/" + std::string(name);
 }
 
-// The entries of an open directory stream, which is closed.
+// The entries of an open folder stream, which is closed.
 bool Read(DIR* dir, std::vector<std::string>& entries) {
     if (dir == nullptr) return false;
     while (const dirent* entry = readdir(dir)) {
@@ -129,32 +129,28 @@ std::string MapPath(std::string_view path, Purpose purpose, bool* found) {
     return mapped;
 }
 
+// The entries of a held folder, read through a descriptor of its own.
+bool ReadHeld(int folder, std::vector<std::string>& all) {
+    const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) close(fd);
+    return Read(dir, all);
+}
+
 std::string FindIn(int folder, std::string_view name) {
     const auto exists = [&](const std::string& spelling) {
         struct stat info {};
         return fstatat(folder, spelling.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
     };
-    const auto list = [&](std::vector<std::string>& all) {
-        const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
-        DIR* dir = fdopendir(fd);
-        if (dir == nullptr) close(fd);
-        return Read(dir, all);
-    };
-    return Lookup(Held()[folder], name, true, exists, list);
+    return Lookup(Held()[folder], name, true, exists, [&](std::vector<std::string>& all) { return ReadHeld(folder, all); });
 }
 
 bool ListIn(int folder, std::vector<std::string>& names) {
     Folder& known = Held()[folder];
-    if (!known.Listed) {
-        const int fd = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return false;
-        DIR* dir = fdopendir(fd);
-        if (dir == nullptr) close(fd);
-        std::vector<std::string> all;
-        if (!Read(dir, all)) return false;
-        known = Folder{true, std::move(all)};
-    }
+    std::vector<std::string> all;
+    if (!known.Listed && !ReadHeld(folder, all)) return false;
+    if (!known.Listed) known = Folder{true, std::move(all)};
     names.insert(names.end(), known.Entries.begin(), known.Entries.end());
     return true;
 }

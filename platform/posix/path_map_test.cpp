@@ -1,10 +1,10 @@
 // Mapping the program's paths onto a POSIX file system.
-#include "runtime/posix/path_map.hpp"
+#include "platform/posix/path_map.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 #include "support/scratch.hpp"
 
 namespace {

@@ -1,9 +1,9 @@
 // The operating-system operations the runtime needs, and nothing more.
-// Implemented once in runtime/posix/ and once in runtime/win32/ (kernel32 only).
-// Every operation that can fail returns 0 or the system's error code.
+// Implemented once in platform/posix/ and once in platform/win32/.
+// Every operation that can fail returns 0 or the system's error code, which
+// its caller must look at.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -66,23 +66,23 @@ namespace TOLVEX_PLATFORM {
 
 using namespace ::platform;
 
-// Paths arrive in the program's own form ("\\" separators). The sysop's own
+// Paths arrive in the program's own form ("\" separators). The sysop's own
 // files (the configuration, lists) are opened by path, as the system finds
 // them; an existing file, never a folder.
-int FileOpen(std::string_view path, Access access, Handle& handle);
+[[nodiscard]] int FileOpen(std::string_view path, Access access, Handle& handle);
 bool MeansAlreadyExists(int error);  // the error of making what is there already
 bool MeansMissing(int error);        // the error of opening what is not there
 int Refused();                       // the error of a name that may not be used so
-int FileRead(Handle handle, char* buffer, int size, int& got);
-int FileWrite(Handle handle, const char* data, int size);  // all of it, or an error
-int FileSeek(Handle handle, std::int64_t position);
-int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
+[[nodiscard]] int FileRead(Handle handle, char* buffer, int size, int& got);
+[[nodiscard]] int FileWrite(Handle handle, const char* data, int size);  // all of it, or an error
+[[nodiscard]] int FileSeek(Handle handle, std::int64_t position);
+[[nodiscard]] int FileSeekEnd(Handle handle, std::int64_t& size);  // to the end; size is the new position
 // The file ends at the current position; a handle that only appends may cut too.
-int FileSetEnd(Handle handle);
-int FileClose(Handle handle);  // a file's or a held folder's
+[[nodiscard]] int FileSetEnd(Handle handle);
+[[nodiscard]] int FileClose(Handle handle);  // a file's or a held folder's
 // The file's owner, group and permissions become those of `model`'s, as far
 // as the process may give them away and the file system keeps them.
-int FileTakeOwner(Handle file, Handle model);
+[[nodiscard]] int FileTakeOwner(Handle file, Handle model);
 
 // Folders the run holds open. Below the folder a path names, every name is
 // reached through the folder that holds it, never looked up again from the
@@ -91,26 +91,26 @@ int FileTakeOwner(Handle file, Handle model);
 // A folder by its path, as the system finds it (the sysop's own part: OUTBOUND,
 // the log's folder, where a followed link leads); relative to `base` when the
 // path is relative and a base is given, else to the current folder.
-int FolderOpen(std::string_view path, Handle& folder, Handle base = kNoHandle);
+[[nodiscard]] int FolderOpen(std::string_view path, Handle& folder, Handle base = kNoHandle);
 // An entry of a held folder, as it is: a link is opened as the link itself
 // (Facts::What is Kind::Link), anything else as `want` asks; a file without
 // waiting (a FIFO is not waited on). Where the run is root, what it makes is
 // given to the owner and group of the folder; what it makes in a folder its
 // group may write to is the group's to write too.
-int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts);
+[[nodiscard]] int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& entry, Facts& facts);
 // Where a link that EntryOpen opened leads, as its owner wrote it: relative to
 // the link's folder, or a full path.
-int LinkTarget(Handle link, std::string& target);
-int EntryRemove(Handle folder, std::string_view name);
+[[nodiscard]] int LinkTarget(Handle link, std::string& target);
+[[nodiscard]] int EntryRemove(Handle folder, std::string_view name);
 // Puts the file `from`, open as `copy`, in the place of the file `to` of the
 // same held folder in one step, after it reached the disk: a power cut leaves
 // the old file or the new one. Afterwards `copy` is the file under the name
 // `to` and `old` (the file that was there, when open) can still be read,
 // where the system lets them stay open; where it does not (Windows), both
 // are closed and set to kNoHandle.
-int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old);
+[[nodiscard]] int EntryReplace(Handle folder, std::string_view from, Handle& copy, std::string_view to, Handle& old);
 // The names in a held folder, "." and ".." left out.
-int ListFolder(Handle folder, std::vector<std::string>& names);
+[[nodiscard]] int ListFolder(Handle folder, std::vector<std::string>& names);
 
 Handle StandardInputHandle();
 Handle StandardOutputHandle();
@@ -140,7 +140,7 @@ void ReleaseInterrupts();
 // in the characters it shows; a pipe or a file the bytes as they are, but on
 // Windows the user's texts there in the OEM code page, as the system's own
 // commands write them.
-int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
+[[nodiscard]] int ConsoleWrite(Handle handle, std::string_view text, TextOrigin origin);
 
 int ProcessId();
 void Pause(int milliseconds);

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
 namespace TOLVEX_PLATFORM {
 namespace {
@@ -172,7 +172,7 @@ DWORD Rights(Access access) {
 
 }  // namespace
 
-// Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a directory.
+// Without FILE_FLAG_BACKUP_SEMANTICS the system refuses to open a folder.
 int FileOpen(std::string_view path, Access access, Handle& handle) {
     const HANDLE file = CreateFileA(std::string(path).c_str(), Rights(access), kShared, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -2,9 +2,9 @@
 // program's own form and are mapped here only: "\" and "/" both separate, a
 // component is found regardless of ASCII letter case (lower case first), and
 // what is created gets its last component in lower case.
-#include "runtime/platform.hpp"
+#include "platform/platform.hpp"
 
-#include "runtime/posix/path_map.hpp"
+#include "platform/posix/path_map.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -332,21 +332,12 @@ Time LocalTime() {
     return {local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-namespace {
-
 // The program's real file, after every symbolic link; empty when the system
 // does not say.
-std::string RealProgramFile() {
+std::string ProgramPath() {
     std::string path(4096, '\0');
     const ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
     path.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-    return path;
-}
-
-}  // namespace
-
-std::string ProgramPath() {
-    std::string path = RealProgramFile();
     for (char& c : path)
         if (c == '/') c = '\\';
     return path;
@@ -447,35 +438,6 @@ std::int64_t Milliseconds() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-}
-
-namespace {
-
-// Whether the program runs from the installation's program folder, the one it
-// was built to be installed in: the same folder, however either path reaches it.
-bool RunsInstalled() {
-    const std::string file = RealProgramFile();
-    const std::size_t slash = file.rfind('/');
-    if (slash == std::string::npos) return false;
-    struct stat folder {}, installed {};
-    return stat(file.substr(0, slash + 1).c_str(), &folder) == 0 && stat(TOLVEX_PROGRAM_FOLDER, &installed) == 0 &&
-           folder.st_dev == installed.st_dev && folder.st_ino == installed.st_ino;
-}
-
-}  // namespace
-
-// The installation's configuration folder is fixed when the program is built,
-// and belongs to the installed program alone: a copy kept elsewhere, with its
-// own configuration missing or misnamed, would otherwise run on the machine's
-// configuration and write into another network's outbound.
-std::vector<std::string> ConfigurationFolders() {
-    std::vector<std::string> folders;
-    if (!RunsInstalled()) return folders;
-    for (std::string folder : {std::string(TOLVEX_CONFIG_FOLDER), std::string("/etc")}) {
-        std::replace(folder.begin(), folder.end(), '/', '\\');
-        if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
-    }
-    return folders;
 }
 
 // UTF-8 is what a POSIX system's file names usually are in already.
