@@ -4,7 +4,6 @@
 #include "config/configuration.hpp"
 #include "runtime/console_texts.hpp"
 #include "runtime/errors.hpp"
-#include "runtime/file_system.hpp"
 #include "runtime/text_helpers.hpp"
 
 namespace {
@@ -63,7 +62,8 @@ std::size_t FirstAddressItem(const std::vector<BoundedString>& items) {
 }
 
 void AppendListFile(std::string_view name, RequestList& requests) {
-    if (!FileExists(name)) StopRunNaming(text::kUnableToOpen, name);
+    // A list that cannot be opened, or read to its end, stops the run below:
+    // it would lose requests unseen.
     TextReader list(name);
     TextReader::Encoding encoding = TextReader::Encoding::Bytes;
     int error = list.Open();
@@ -79,7 +79,6 @@ void AppendListFile(std::string_view name, RequestList& requests) {
         CurrentLine(requests).Append(v.substr(0, v.find(' ')));
     }
     list.Close();
-    // A list that could not be read to its end would lose requests unseen.
     if (error != 0) StopRunNaming(text::kUnableToOpen, name);
     CurrentLine(requests).Append(' ');
 }

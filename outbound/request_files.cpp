@@ -241,8 +241,6 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
     bool made = false;
     const std::unordered_set<std::string> present = OpenRequestFile(target, job, request, made);
     const std::string address = PrintedForm(node);
-    // The mailer is called only for a request file that holds a request.
-    bool flowFile = !job.CreateClo;
     bool written = false;
     for (const std::string& wanted : job.Lines) {
         if (present.count(wanted) != 0) {
@@ -259,13 +257,13 @@ void WriteRequests(const NodeAddress& node, const OutboundTarget& target, const 
             }
             StopRunNaming(text::kUnableToWrite, target.RequestFile);
         }
+        // The mailer is called only for a request file that holds a request.
+        if (!written && job.CreateClo) TouchFlowFile(target.File(".clo"));
         written = true;
-        if (!flowFile) TouchFlowFile(target.File(".clo"));
-        flowFile = true;
         WriteLogLine(job.Log, wanted, address);
         job.Screen.WriteLine(std::string(" ").append(wanted).append(text::kRequestedFrom).append(address));
     }
     // Every request was there already: the file holds them, the mailer calls.
-    if (!flowFile && !present.empty()) TouchFlowFile(target.File(".clo"));
+    if (!written && job.CreateClo && !present.empty()) TouchFlowFile(target.File(".clo"));
     if (request.Close() != 0) StopRunNaming(text::kUnableToWrite, target.RequestFile);
 }

@@ -11,9 +11,16 @@
 
 #include "runtime/errors.hpp"
 #include "support/scratch.hpp"
-#include "support/writing.hpp"
 
 namespace {
+
+// The existing file opened for the writer, written from its start.
+bool WriteInto(TextWriter& writer, const std::string& path) {
+    platform::Handle handle = platform::kNoHandle;
+    if (platform::FileOpen(path, platform::Access::ReadWrite, handle) != 0) return false;
+    writer.Take(handle);
+    return true;
+}
 
 class TextWriterTest : public ::testing::Test {
 protected:

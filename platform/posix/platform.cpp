@@ -16,13 +16,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <map>
 #include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <map>
 #include <string>
 #include <vector>
 

@@ -273,15 +273,24 @@ int EntryOpen(Handle folder, std::string_view name, const Want& want, Handle& en
     const DWORD disposition = !want.Folder && want.Make ? CREATE_NEW : OPEN_EXISTING;
     const DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | (want.Folder ? FILE_FLAG_BACKUP_SEMANTICS : FILE_ATTRIBUTE_NORMAL);
     HANDLE opened = CreateFileA(path.c_str(), rights, kShared, nullptr, disposition, flags, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return LastError();
     BY_HANDLE_FILE_INFORMATION info{};
+    const bool link = opened != INVALID_HANDLE_VALUE && IsLink(opened);
+    // Another kind of reparse point (a deduplicated or placeholder file) is
+    // the file itself: opened again through it, as the system opens files.
+    if (opened != INVALID_HANDLE_VALUE && !link && GetFileInformationByHandle(opened, &info) &&
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(opened);
+        opened = CreateFileA(path.c_str(), rights, kShared, nullptr, disposition, flags & ~FILE_FLAG_OPEN_REPARSE_POINT,
+                             nullptr);
+    }
+    if (opened == INVALID_HANDLE_VALUE) return LastError();
     if (!GetFileInformationByHandle(opened, &info)) {
         const int error = LastError();
         CloseHandle(opened);
         return error;
     }
     const bool isFolder = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (IsLink(opened)) {
+    if (link) {
         facts = {Kind::Link, OwnerOf(opened), info.nNumberOfLinks};
     } else {
         const bool disk = GetFileType(opened) == FILE_TYPE_DISK;

@@ -261,7 +261,7 @@ TEST(SharedOutboundPosix, NamesBelowTheOutboundAreReachedThroughHeldFolders) {
     for (std::string line; std::getline(trace, line);) {
         if (line.find('"' + fido) == std::string::npos) continue;
         // OUTBOUND itself, once an address, as a folder; the log's folder once.
-        if (line.find("openat(AT_FDCWD, \"" + fido + "\", O_RDONLY|O_CLOEXEC|O_PATH|O_DIRECTORY)") != std::string::npos) {
+        if (line.find("openat(AT_FDCWD, \"" + fido + "\", ") != std::string::npos && line.find("O_DIRECTORY") != std::string::npos) {
             ++outboundOpens;
             continue;
         }
